@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in a prefix private to the build tree:
+#   wine-run.sh <prefix-dir> <program.exe> [args...]
+# The prefix is created on first use. Wine's helper processes (wineserver,
+# services, explorer) are started here with their output on /dev/null: they
+# outlive the program, and if they inherited a pipe of ctest's, ctest would
+# wait for that pipe forever. Nor may they inherit the lock's descriptor.
+set -euo pipefail
+
+prefix=$(realpath -m "$1"); shift
+export WINEPREFIX="$prefix"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"  # no Mono/Gecko installers
+
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  if [ ! -f "$prefix/.t6-ready" ]; then
+    wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    touch "$prefix/.t6-ready"
+  fi
+  # Keeps the server up between programs (a cold start costs seconds); it ends
+  # by itself a minute after the last program, or at `wineserver -k`.
+  wineserver -p60 </dev/null >/dev/null 2>&1 9>&- || true
+  wine wineboot </dev/null >/dev/null 2>&1 9>&-
+) 9>"$prefix.lock"
+
+exec wine "$@"
