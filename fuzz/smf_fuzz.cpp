@@ -1,0 +1,71 @@
+// libFuzzer target: loads arbitrary bytes as an update file and walks track 0
+// with the readers, as the player does. The sanitizers catch any read outside
+// the file; the checks below catch a track table that points outside it.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "smf/smf.h"
+
+namespace {
+
+// One in-memory file, rewritten for every input and loaded through its path.
+const std::string& InputPath() {
+  static const std::string path = [] {
+    const int fd = memfd_create("t6-fuzz-input", 0);
+    if (fd < 0) std::abort();
+    return "/proc/self/fd/" + std::to_string(fd);
+  }();
+  return path;
+}
+
+bool WriteInput(const std::uint8_t* data, std::size_t size) {
+  std::FILE* f = std::fopen(InputPath().c_str(), "wb");  // truncates
+  if (f == nullptr) return false;
+  const bool ok = std::fwrite(data, 1, size, f) == size;
+  return std::fclose(f) == 0 && ok;
+}
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+void WalkTrack0(CSMF& smf) {
+  const std::uint32_t length = smf.track(0).length;
+  std::uint32_t position = 8;
+  std::uint8_t runningStatus = 0;
+  while (smf.error() == 0) {
+    smf.ReadVarLen(position, 0);
+    if (smf.error() != 0 || position >= length) return;
+    if (smf.data()[smf.track(0).offset + position] & 0x80) runningStatus = smf.ReadByte(position, 0);
+    const std::uint32_t eventLength = smf.GetEventLength(runningStatus, position, 0);
+    if (smf.error() != 0) return;
+    Check(static_cast<std::uint64_t>(position) + eventLength <= length);
+    position += eventLength;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static CSMF smf;  // one object for the whole run, as in the program
+  if (!WriteInput(data, size)) return 0;
+
+  const bool loaded = smf.Load(InputPath().c_str());
+  const std::int32_t error = smf.error();
+  Check(error == 0 || error == 1 || error == 2 || error == 3 || error == 7);
+  Check(loaded == (error == 0));
+  if (!loaded) return 0;
+
+  Check(smf.size() == size && smf.parsedEnd() <= smf.size());
+  Check(smf.trackCount() >= 1 && smf.trackCount() <= CSMF::kMaxTracks && smf.division() != 0);
+  for (int i = 0; i < smf.trackCount(); ++i) {
+    Check(static_cast<std::uint64_t>(smf.track(i).offset) + smf.track(i).length <= smf.size());
+  }
+  WalkTrack0(smf);
+  return 0;
+}
