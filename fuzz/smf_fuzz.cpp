@@ -1,6 +1,8 @@
 // libFuzzer target: loads arbitrary bytes as an update file and walks track 0
 // with the readers, as the player does. The sanitizers catch any read outside
-// the file; the checks below catch a track table that points outside it.
+// the file; the checks below catch a track table that points outside it, and a
+// pre-flight check that disagrees with what Play does on a port that takes
+// every write.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <string>
 
 #include "smf/smf.h"
+#include "transfer/rq_data_play.h"
 
 namespace {
 
@@ -49,10 +52,63 @@ void WalkTrack0(CSMF& smf) {
   }
 }
 
+// Every message is due at once: the first reading is the start, every later
+// one lies 2^32 - 1 ms after it.
+class InstantCounter final : public IMillisecondCounter {
+ public:
+  std::uint32_t Now() override { return started_++ == 0 ? 0 : 0xFFFFFFFFu; }
+
+ private:
+  std::uint32_t started_ = 0;
+};
+
+class CountingPort final : public IqBUSPort {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE Write(std::uint32_t flags, std::uint32_t count, const std::uint8_t* bytes,
+                                  std::uint32_t count2) override {
+    Check(flags == 0 && count == count2 && count >= 1 && count <= kMaxWriteBytes && bytes != nullptr);
+    ++writes;
+    this->bytes += count;
+    return S_OK;
+  }
+  std::uint32_t writes = 0;
+  std::uint64_t bytes = 0;
+};
+
+class LastProgress final : public IProgressBar {
+ public:
+  void SetRange(std::uint16_t, std::uint16_t) override {}
+  void SetPos(std::uint32_t position) override {
+    Check(position <= 100);
+    last = position;
+  }
+  std::uint32_t last = 0;
+};
+
+// The pre-flight refuses exactly what Play fails on, and counts what it sends.
+void CheckPreflightAgreesWithPlay(CRQDataPlay& player) {
+  TrackSummary summary;
+  const bool verified = player.Verify(&summary);
+  Check(player.error() == (verified ? CSMF::kOk : CSMF::kNotSmf));
+
+  InstantCounter counter;
+  CountingPort port;
+  LastProgress progress;
+  StopSignal stop;
+  player.Play(progress, 500000, TransferLink{port, counter, stop});
+  Check(verified == (player.error() == CSMF::kOk));
+  Check(port.writes == summary.writes && port.bytes == summary.bytes);
+  if (verified) Check(progress.last <= 100);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static CSMF smf;  // one object for the whole run, as in the program
+  static CRQDataPlay smf;  // one object for the whole run, as in the program
   if (!WriteInput(data, size)) return 0;
 
   const bool loaded = smf.Load(InputPath().c_str());
@@ -67,5 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(static_cast<std::uint64_t>(smf.track(i).offset) + smf.track(i).length <= smf.size());
   }
   WalkTrack0(smf);
+  CheckPreflightAgreesWithPlay(smf);
   return 0;
 }

@@ -1,12 +1,14 @@
-// Checks an update file the way the updater does when the operator picks it,
-// and prints what the operator would see: the status code, its message and the
-// track table. Exits 0 only for a file the updater would accept.
+// Checks an update file the way the updater does when the operator picks it
+// (the load and the pre-flight walk of track 0), and prints what the operator
+// would see: the status code, its message and the track table, then what a
+// transfer would send. Exits 0 only for a file the updater would accept.
 //   inspect_update <file.mid>
 #include <cstdio>
 
-#include "smf/load_status.h"
-#include "smf/smf.h"
 #include "state/status_messages.h"
+#include "state/update_state.h"
+#include "transfer/rq_data_play.h"
+#include "transfer/update_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -14,9 +16,9 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  static CSMF file;  // large enough to keep off the stack, like the updater's own
-  file.Load(argv[1]);
-  const StatusCode code = StatusForLoadError(file.error());
+  static CRQDataPlay file;  // large enough to keep off the stack, like the updater's own
+  TrackSummary summary;
+  const StatusCode code = LoadUpdateFile(file, argv[1], &summary);
 
   std::printf("file:    %s\n", argv[1]);
   std::printf("status:  0x%08X \"%s\"\n", static_cast<unsigned>(code),
@@ -28,6 +30,13 @@ int main(int argc, char** argv) {
     for (int i = 0; i < file.trackCount(); ++i) {
       std::printf("%5d  %8u  %10u\n", i, file.track(i).offset, file.track(i).length);
     }
+  }
+  if (code == status::kReady) {
+    const std::uint32_t tempo = UpdateState::kDefaultTempo;
+    std::printf("sysex:   %u message(s), %llu bytes in %u write(s)\n", summary.messages,
+                static_cast<unsigned long long>(summary.bytes), summary.writes);
+    std::printf("timing:  last message due %u ms after the start at tempo %u\n",
+                DueMilliseconds(summary.lastMessageTicks, tempo, file.division()), tempo);
   }
   return code == status::kReady ? 0 : 1;
 }

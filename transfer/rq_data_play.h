@@ -1,0 +1,54 @@
+// CRQDataPlay: the player that streams the SysEx messages of track 0 to the
+// device's port, each at its due time, through a ring of 16 transmit slots.
+#pragma once
+
+#include <cstdint>
+
+#include "smf/smf.h"
+#include "transfer/transfer_ports.h"
+
+// What a walk of track 0 found, for the command-line checker.
+struct TrackSummary {
+  std::uint32_t messages = 0;
+  std::uint32_t writes = 0;
+  std::uint64_t bytes = 0;  // as written: each message's 0xF0 included
+  std::uint32_t lastMessageTicks = 0;
+};
+
+// (ticks x tempo) / (division x 1000), the product in 64 bits, the quotient
+// truncated to its low 32 bits. division must not be 0.
+std::uint32_t DueMilliseconds(std::uint32_t ticks, std::uint32_t tempo, std::uint16_t division);
+
+// (eventEnd x 100) / trackLength in 64 bits: 32 bits overflow past 42 MB.
+std::uint32_t ProgressPercent(std::uint32_t eventEnd, std::uint32_t trackLength);
+
+class CRQDataPlay : public CSMF {
+ public:
+  static constexpr int kSlotCount = 16;
+  static constexpr std::uint32_t kSlotSize = 4096;
+
+  CRQDataPlay();
+
+  // Streams track 0 from its start, paced from the first counter reading at
+  // the given tempo (Set Tempo events are ignored). Afterwards the error field
+  // is 0 when End of Track was reached; -1 (a write failed, a stop was
+  // requested, or the track ends after a delta time) or 6 (malformed event,
+  // no End of Track) when the transfer failed. Allocates nothing.
+  void Play(IProgressBar& progressBar, std::uint32_t tempo, const TransferLink& link);
+
+  // Walks track 0 exactly as Play does, without waiting or sending. True when
+  // Play would reach End of Track on a port that takes every write; otherwise
+  // error 7, so that the file is refused like any other format error.
+  bool Verify(TrackSummary* summary = nullptr);
+
+ private:
+  class TrackVisitor;
+  class Streamer;
+  class Survey;
+
+  // The one walk of track 0 that Play and Verify share.
+  void WalkTrack0(TrackVisitor& visitor);
+
+  // Left uninitialised: every chunk is copied in before it is written.
+  std::uint8_t ring_[kSlotCount][kSlotSize];
+};

@@ -1,0 +1,34 @@
+// What a transfer reaches outside the player: the progress bar, a millisecond
+// counter to pace by, the device's port and a stop request. The Win32 edges
+// implement the first two; the tests use fakes.
+#pragma once
+
+#include <cstdint>
+
+#include "device/qbus.h"
+#include "state/stop_signal.h"
+
+class IProgressBar {
+ public:
+  virtual void SetRange(std::uint16_t minimum, std::uint16_t maximum) = 0;
+  virtual void SetPos(std::uint32_t position) = 0;
+
+ protected:
+  ~IProgressBar() = default;
+};
+
+// A free-running count of milliseconds that wraps at 32 bits; only unsigned
+// differences between readings mean anything.
+class IMillisecondCounter {
+ public:
+  virtual std::uint32_t Now() = 0;
+
+ protected:
+  ~IMillisecondCounter() = default;
+};
+
+struct TransferLink {
+  IqBUSPort& port;  // the open "FIRM" port
+  IMillisecondCounter& counter;
+  const StopSignal& stop;  // a stop ends the transfer as failed
+};

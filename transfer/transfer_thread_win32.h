@@ -1,0 +1,59 @@
+// Owns the thread that runs one transfer. The pacing spins on the counter, so
+// the thread runs at THREAD_PRIORITY_HIGHEST to keep ordinary work from
+// delaying a message.
+#pragma once
+
+#include <windows.h>
+
+#include "state/stop_signal.h"
+#include "transfer/transfer_worker.h"
+
+class TransferWorker {
+ public:
+  TransferWorker() = default;
+  // Stops a running transfer and waits for its thread.
+  ~TransferWorker();
+  TransferWorker(const TransferWorker&) = delete;
+  TransferWorker& operator=(const TransferWorker&) = delete;
+
+  // Starts the one transfer of this object. The caller has set busy to 1; on
+  // false (a transfer was already started here, or no thread could be made)
+  // nothing runs and busy is the caller's to clear. The arguments must outlive
+  // the worker.
+  bool Start(ITransferView& view, UpdateState& state, CRQDataPlay& player, IqBUSPort& port);
+
+  // The transfer then ends as failed at its next wait or chunk.
+  void RequestStop() { stop_.RequestStop(); }
+
+  // Waits for the thread to end. Messages sent to this thread's windows are
+  // handled meanwhile: the worker sends to the dialog's controls, and would
+  // otherwise block forever on a dialog thread that waits for it.
+  void Join();
+
+ private:
+  static DWORD WINAPI ThreadProc(LPVOID parameter);
+
+  class ThreadHandle {
+   public:
+    ThreadHandle() = default;
+    ~ThreadHandle() { Reset(nullptr); }
+    ThreadHandle(const ThreadHandle&) = delete;
+    ThreadHandle& operator=(const ThreadHandle&) = delete;
+    HANDLE get() const { return handle_; }
+    void Reset(HANDLE handle) {
+      if (handle_ != nullptr) CloseHandle(handle_);
+      handle_ = handle;
+    }
+
+   private:
+    HANDLE handle_ = nullptr;
+  };
+
+  ITransferView* view_ = nullptr;
+  UpdateState* state_ = nullptr;
+  CRQDataPlay* player_ = nullptr;
+  IqBUSPort* port_ = nullptr;
+  StopSignal stop_;
+  bool started_ = false;
+  ThreadHandle thread_;
+};

@@ -1,0 +1,34 @@
+// The transfer worker's logic: locks the dialog's buttons, runs Play and
+// records the outcome in the update state and the status line, with one beep.
+#pragma once
+
+#include <cstdint>
+
+#include "state/update_state.h"
+#include "transfer/rq_data_play.h"
+#include "transfer/transfer_ports.h"
+
+// What the worker needs of the dialog; called from the worker's thread.
+class ITransferView {
+ public:
+  virtual void EnableBrowse(bool enable) = 0;
+  virtual void EnableStart(bool enable) = 0;
+  virtual void SetStatusText(const char* text) = 0;
+  virtual IProgressBar& ProgressBar() = 0;
+  virtual void Beep() = 0;
+
+ protected:
+  ~ITransferView() = default;
+};
+
+struct TransferJob {
+  ITransferView& view;
+  UpdateState& state;  // the dialog set busy to 1 before starting the worker
+  CRQDataPlay& player;
+  IqBUSPort& port;
+  const StopSignal& stop;
+};
+
+// Runs one transfer to its end and returns the thread's exit code, 0. Busy is
+// cleared last: once it reads 0 the worker touches nothing of the dialog's.
+std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counter);

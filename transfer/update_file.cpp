@@ -1,0 +1,9 @@
+#include "transfer/update_file.h"
+
+#include "smf/load_status.h"
+
+StatusCode LoadUpdateFile(CRQDataPlay& player, const char* path, TrackSummary* summary) {
+  // A broken file must be refused before any of it reaches the device.
+  if (player.Load(path)) player.Verify(summary);
+  return StatusForLoadError(player.error());
+}
