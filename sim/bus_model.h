@@ -1,0 +1,83 @@
+// The simulated bus behind the driver objects: which nodes and ports it lists,
+// which calls fail, and what was written. It also counts the driver objects
+// alive and the lists handed out and not yet freed, so that tests can prove
+// everything was released. Safe to call from any thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "device/qbus.h"
+#include "sim/sim_clock.h"
+#include "sim/sim_config.h"
+#include "sim/sim_stats.h"
+
+namespace sim {
+
+// What an open hands back: a failure, success with no object, or a node/port.
+struct OpenOutcome {
+  HRESULT result = E_FAIL;
+  bool giveObject = false;
+  std::size_t index = 0;
+};
+
+enum class ServiceClass { kFW, kQBus };
+
+class BusModel {
+ public:
+  BusModel(SimConfig config, std::shared_ptr<Clock> clock);
+  ~BusModel();
+  BusModel(const BusModel&) = delete;
+  BusModel& operator=(const BusModel&) = delete;
+
+  const SimConfig& config() const { return config_; }
+
+  // Called when the number of live objects drops to zero; not under any lock.
+  void SetIdleCallback(std::function<void(const BusModel&)> callback);
+
+  // The driver objects' side.
+  void ObjectCreated();
+  void ObjectDestroyed();
+  void ServiceCreated(ServiceClass serviceClass);
+  HRESULT GetNodeList(NodeList* list);
+  OpenOutcome OpenDevice(std::uint32_t word0, std::uint32_t word1);
+  HRESULT GetPortList(std::size_t node, PortList* list);
+  OpenOutcome OpenPort(std::size_t node, std::uint32_t portId);
+  PortSpec Port(std::size_t node, std::size_t port) const {
+    return config_.nodes[node].ports[port];
+  }
+  HRESULT Write(std::uint32_t portId, std::uint32_t flags, std::uint32_t byteCount,
+                const std::uint8_t* bytes, std::uint32_t byteCount2);
+
+  // A block passed to CoTaskMemFree; forgets it if it was one of our lists.
+  void ListFreed(void* block);
+
+  SimStats Stats() const;
+  std::vector<CapturedWrite> Writes() const;
+
+ private:
+  bool Listed(std::size_t node) const;  // under mutex_
+
+  const SimConfig config_;
+  const std::shared_ptr<Clock> clock_;
+  std::atomic<std::int64_t> live_{0};
+  mutable std::mutex mutex_;
+  SimStats stats_;
+  std::set<void*> lists_;
+  std::vector<CapturedWrite> writes_;
+  std::function<void(const BusModel&)> idle_;
+};
+
+// Reports a CoTaskMemFree to every model alive; the platform's free tracking calls it.
+void NotifyTaskMemFreed(void* block);
+
+// Starts observing CoTaskMemFree in this process (idempotent): the host
+// allocator's observer, or a malloc spy on Windows.
+void StartTaskMemFreeTracking();
+
+}  // namespace sim

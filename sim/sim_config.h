@@ -1,0 +1,82 @@
+// What the simulated driver service serves and how it misbehaves. Read from a
+// text file (see ParseSimConfig) named by the environment variable below.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+constexpr const char kConfigVariable[] = "T6_QBUS_SIM_CONFIG";
+constexpr std::uint32_t kAllCalls = 0xFFFFFFFFu;
+
+enum class FaultMode { kOk, kFail, kNull };
+
+// A fault on calls first to last (counted from 1) of one operation; kNull
+// means success with no object handed back.
+struct Fault {
+  FaultMode mode = FaultMode::kOk;
+  std::uint32_t first = 1;
+  std::uint32_t last = kAllCalls;
+
+  bool Hits(std::uint32_t call) const {
+    return mode != FaultMode::kOk && call >= first && call <= last;
+  }
+};
+
+struct PortSpec {
+  std::uint32_t id = 0;
+  std::uint32_t name = 0;  // four characters, the first in the top byte
+};
+
+struct NodeSpec {
+  std::uint32_t word0 = 0;
+  std::uint32_t word1 = 0;
+  std::uint32_t vendor = 0;
+  std::uint32_t model = 0;
+  std::uint32_t fromCall = 1;  // listed from this GetNodeList call on (the first is 1)
+  std::vector<PortSpec> ports;
+};
+
+struct SimConfig {
+  bool serveFW = true;
+  bool serveQBus = true;
+  std::vector<NodeSpec> nodes;
+  Fault getNodeList;
+  Fault openDevice;
+  Fault getPortList;
+  Fault openPort;
+  std::uint32_t writeFailAt = 0;          // the Write call that fails (the first is 1); 0 for none
+  std::uint32_t writeLatencyUs = 0;       // added to every Write
+  std::uint32_t writeBytesPerSecond = 0;  // 0: no limit
+  std::string statsFile;                  // report, written when the last object goes
+  std::string captureFile;
+};
+
+// One t6 with a "FIRM" port, both services: what a run without configuration gets.
+SimConfig DefaultSimConfig();
+
+struct ConfigResult {
+  bool ok = false;
+  SimConfig config;
+  int errorLine = 0;  // 1-based line of the first error
+  std::string error;
+};
+
+// Line-based: "key = value", blank lines, and lines starting with '#'.
+//   classes = both | fw | qbus | none
+//   node = <word0> <word1> <vendor> <model> [from=<call>]
+//   port = <id> <name>                      (belongs to the node above it)
+//   get_node_list | open_device | get_port_list | open_port = ok | fail [<calls>] | null [<calls>]
+//     where <calls> is <n> (calls 1 to n), <a>-<b>, or <a>- (call a on); all calls if left out
+//   write_fail_at = <call>
+//   write_latency_us = <n>
+//   write_bytes_per_second = <n>
+//   stats_file = <path>
+//   capture_file = <path>
+// Numbers are decimal or 0x hex. A name is one to four characters, or a 0x word.
+ConfigResult ParseSimConfig(const std::string& text);
+ConfigResult LoadSimConfigFile(const std::string& path);
+
+}  // namespace sim

@@ -1,0 +1,145 @@
+#include "sim/sim_objects.h"
+
+#include <atomic>
+
+#include "device/qbus_ids.h"
+
+namespace sim {
+
+namespace {
+
+// No exception may leave a COM method: the model's only throw is running out of memory.
+template <class Call>
+HRESULT NoThrow(Call call) {
+  try {
+    return call();
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+// Reference counting and QueryInterface for one interface; each object counts
+// itself live in the model while it exists.
+template <class Interface>
+class SimObject : public Interface {
+ public:
+  SimObject(std::shared_ptr<BusModel> model, REFIID iid) : model_(std::move(model)), iid_(iid) {
+    model_->ObjectCreated();
+  }
+  virtual ~SimObject() { model_->ObjectDestroyed(); }
+  SimObject(const SimObject&) = delete;
+  SimObject& operator=(const SimObject&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, iid_)) {
+      *object = static_cast<Interface*>(this);
+      this->AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  BusModel& model() const { return *model_; }
+  const std::shared_ptr<BusModel>& sharedModel() const { return model_; }
+
+ private:
+  // The model outlives its last object: it reports when that one goes.
+  std::shared_ptr<BusModel> model_;
+  const IID iid_;
+  std::atomic<ULONG> references_{1};
+};
+
+class SimPort final : public SimObject<IqBUSPort> {
+ public:
+  SimPort(std::shared_ptr<BusModel> model, PortSpec spec)
+      : SimObject(std::move(model), qbus::kIidPort), spec_(spec) {}
+
+  HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord* info) override {
+    if (info == nullptr) return E_POINTER;
+    *info = PortRecord{spec_.id, spec_.name, 0};
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Write(std::uint32_t flags, std::uint32_t byteCount,
+                                  const std::uint8_t* bytes, std::uint32_t byteCount2) override {
+    return NoThrow([&] { return model().Write(spec_.id, flags, byteCount, bytes, byteCount2); });
+  }
+
+ private:
+  const PortSpec spec_;
+};
+
+class SimDevice final : public SimObject<IqBUSDevice> {
+ public:
+  SimDevice(std::shared_ptr<BusModel> model, std::size_t node)
+      : SimObject(std::move(model), qbus::kIidDevice), node_(node) {}
+
+  HRESULT STDMETHODCALLTYPE GetPortList(PortList* list) override {
+    return NoThrow([&] { return model().GetPortList(node_, list); });
+  }
+  HRESULT STDMETHODCALLTYPE OpenPort(std::uint32_t portId, IqBUSPort** port) override {
+    if (port == nullptr) return E_POINTER;
+    *port = nullptr;
+    return NoThrow([&] {
+      const OpenOutcome outcome = model().OpenPort(node_, portId);
+      if (outcome.giveObject)
+        *port = new SimPort(sharedModel(), model().Port(node_, outcome.index));
+      return outcome.result;
+    });
+  }
+
+ private:
+  const std::size_t node_;
+};
+
+class SimService final : public SimObject<IqBUSAsync> {
+ public:
+  explicit SimService(std::shared_ptr<BusModel> model)
+      : SimObject(std::move(model), qbus::kIidAsync) {}
+
+  HRESULT STDMETHODCALLTYPE GetNodeList(NodeList* list) override {
+    return NoThrow([&] { return model().GetNodeList(list); });
+  }
+  HRESULT STDMETHODCALLTYPE OpenDevice(std::uint32_t word0, std::uint32_t word1,
+                                       IqBUSDevice** device) override {
+    if (device == nullptr) return E_POINTER;
+    *device = nullptr;
+    return NoThrow([&] {
+      const OpenOutcome outcome = model().OpenDevice(word0, word1);
+      if (outcome.giveObject) *device = new SimDevice(sharedModel(), outcome.index);
+      return outcome.result;
+    });
+  }
+};
+
+}  // namespace
+
+bool ServesClass(const SimConfig& config, REFCLSID clsid) {
+  return (IsEqualGUID(clsid, qbus::kClsidFW) && config.serveFW) ||
+         (IsEqualGUID(clsid, qbus::kClsidQBus) && config.serveQBus);
+}
+
+HRESULT CreateServiceObject(const std::shared_ptr<BusModel>& model, REFCLSID clsid, REFIID iid,
+                            void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (!ServesClass(model->config(), clsid)) return CLASS_E_CLASSNOTAVAILABLE;
+  return NoThrow([&] {
+    SimService* service = new SimService(model);
+    model->ServiceCreated(IsEqualGUID(clsid, qbus::kClsidFW) ? ServiceClass::kFW
+                                                             : ServiceClass::kQBus);
+    const HRESULT result = service->QueryInterface(iid, object);
+    service->Release();
+    return result;
+  });
+}
+
+}  // namespace sim
