@@ -3,10 +3,9 @@
 // destructor stops the search and joins the thread.
 #pragma once
 
-#include <thread>
-
 #include "device/device_discovery.h"
 #include "device/search_wait.h"
+#include "platform/worker_thread.h"
 
 class DeviceSearchWorker : public SearchLauncher {
  public:
@@ -21,11 +20,12 @@ class DeviceSearchWorker : public SearchLauncher {
   // Cuts any pause short; the worker then ends without calling a driver object.
   void RequestStop() { wait_.RequestStop(); }
   // Waits for the worker to end; returns at once when it never started.
-  void Join();
+  void Join() { thread_.Join(); }
 
  private:
+  static void Run(void* self);
+
   DeviceSearch search_;
   StopSignalWait& wait_;
-  std::thread thread_;
-  bool started_ = false;
+  WorkerThread thread_;  // last: joined before the rest goes
 };

@@ -3,8 +3,7 @@
 // delaying a message.
 #pragma once
 
-#include <windows.h>
-
+#include "platform/worker_thread.h"
 #include "state/stop_signal.h"
 #include "transfer/transfer_worker.h"
 
@@ -25,35 +24,16 @@ class TransferWorker {
   // The transfer then ends as failed at its next wait or chunk.
   void RequestStop() { stop_.RequestStop(); }
 
-  // Waits for the thread to end. Messages sent to this thread's windows are
-  // handled meanwhile: the worker sends to the dialog's controls, and would
-  // otherwise block forever on a dialog thread that waits for it.
-  void Join();
+  // Waits for the thread to end, serving the messages it sends to the dialog.
+  void Join() { thread_.Join(); }
 
  private:
-  static DWORD WINAPI ThreadProc(LPVOID parameter);
-
-  class ThreadHandle {
-   public:
-    ThreadHandle() = default;
-    ~ThreadHandle() { Reset(nullptr); }
-    ThreadHandle(const ThreadHandle&) = delete;
-    ThreadHandle& operator=(const ThreadHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    void Reset(HANDLE handle) {
-      if (handle_ != nullptr) CloseHandle(handle_);
-      handle_ = handle;
-    }
-
-   private:
-    HANDLE handle_ = nullptr;
-  };
+  static void Run(void* self);
 
   ITransferView* view_ = nullptr;
   UpdateState* state_ = nullptr;
   CRQDataPlay* player_ = nullptr;
   IqBUSPort* port_ = nullptr;
   StopSignal stop_;
-  bool started_ = false;
-  ThreadHandle thread_;
+  WorkerThread thread_;  // last: joined before the rest goes
 };

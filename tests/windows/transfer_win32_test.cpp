@@ -1,7 +1,6 @@
 // The Win32 edges of the transfer: the progress bar's messages, the counter
 // that is never early, and the worker thread's priority, stop and join.
-// Windows only; the logic behind them is tested natively.
-#ifdef _WIN32
+// The logic behind them is tested natively.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -14,7 +13,7 @@
 #include "transfer/performance_counter_win32.h"
 #include "transfer/progress_bar_win32.h"
 #include "transfer/transfer_thread_win32.h"
-#include "transfer_fakes.h"
+#include "tests/transfer/transfer_fakes.h"
 
 namespace {
 
@@ -151,5 +150,3 @@ TEST(TransferWorker, AStopEndsAWaitingTransferAsFailed) {
 }
 
 }  // namespace
-
-#endif  // _WIN32

@@ -1,0 +1,35 @@
+#include "platform/worker_thread.h"
+
+bool WorkerThread::Start(Priority priority, Procedure procedure, void* parameter) {
+  if (started_) return false;
+  procedure_ = procedure;
+  parameter_ = parameter;
+  // Created suspended, so that not one instruction runs at the wrong priority.
+  thread_ = CreateThread(nullptr, 0, &WorkerThread::Run, this, CREATE_SUSPENDED, nullptr);
+  if (thread_ == nullptr) return false;
+  started_ = true;
+  SetThreadPriority(thread_, priority == Priority::kHighest ? THREAD_PRIORITY_HIGHEST
+                                                             : THREAD_PRIORITY_NORMAL);
+  ResumeThread(thread_);
+  return true;
+}
+
+void WorkerThread::Join() {
+  if (thread_ == nullptr) return;
+  if (GetThreadId(thread_) != GetCurrentThreadId()) {
+    for (;;) {
+      const DWORD woken = MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE);
+      if (woken != WAIT_OBJECT_0 + 1) break;  // ended, or the wait itself failed
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // handles sent messages
+    }
+  }
+  CloseHandle(thread_);
+  thread_ = nullptr;
+}
+
+DWORD WINAPI WorkerThread::Run(LPVOID self) {
+  const auto& thread = *static_cast<WorkerThread*>(self);
+  thread.procedure_(thread.parameter_);
+  return 0;
+}
