@@ -60,21 +60,21 @@ class SimObject : public Interface {
 
 class SimPort final : public SimObject<IqBUSPort> {
  public:
-  SimPort(std::shared_ptr<BusModel> model, PortSpec spec)
-      : SimObject(std::move(model), qbus::kIidPort), spec_(spec) {}
+  SimPort(std::shared_ptr<BusModel> model, PortSpec port)
+      : SimObject(std::move(model), qbus::kIidPort), port_(port) {}
 
   HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord* info) override {
     if (info == nullptr) return E_POINTER;
-    *info = PortRecord{spec_.id, spec_.name, 0};
+    *info = PortRecord{port_.id, port_.name, 0};
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Write(std::uint32_t flags, std::uint32_t byteCount,
                                   const std::uint8_t* bytes, std::uint32_t byteCount2) override {
-    return NoThrow([&] { return model().Write(spec_.id, flags, byteCount, bytes, byteCount2); });
+    return NoThrow([&] { return model().Write(port_.id, flags, byteCount, bytes, byteCount2); });
   }
 
  private:
-  const PortSpec spec_;
+  const PortSpec port_;
 };
 
 class SimDevice final : public SimObject<IqBUSDevice> {
