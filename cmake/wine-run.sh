@@ -20,9 +20,11 @@ mkdir -p "$(dirname "$prefix")"
     touch "$prefix/.t6-ready"
   fi
   # Keeps the server up between programs (a cold start costs seconds); it ends
-  # by itself a minute after the last program, or at `wineserver -k`.
-  wineserver -p60 </dev/null >/dev/null 2>&1 9>&- || true
-  wine wineboot </dev/null >/dev/null 2>&1 9>&-
+  # by itself a minute after the last program, or at `wineserver -k`. It fails
+  # when a server is already up, and then the prefix's services are too.
+  if wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
+    wine wineboot </dev/null >/dev/null 2>&1 9>&-
+  fi
 ) 9>"$prefix.lock"
 
 exec wine "$@"
