@@ -1,0 +1,205 @@
+// A transfer into the simulated driver service, put together from the
+// program's own pieces: the COM factory, the device search on its worker
+// thread, the update-file loader and the transfer worker. Shared by the
+// end-to-end tests and the pacing benchmark.
+#pragma once
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "device/com_service_factory_win32.h"
+#include "device/device_discovery.h"
+#include "device/device_search_worker.h"
+#include "sim/sim_config.h"
+#include "sim/sim_report.h"
+#include "state/update_state.h"
+#include "transfer/transfer_thread_win32.h"
+
+namespace simulated {
+
+inline std::uint64_t PerformanceTicks() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<std::uint64_t>(now.QuadPart);
+}
+
+// COM on this thread for the object's life, as on the dialog's thread.
+class ComApartment {
+ public:
+  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  bool ok() const { return SUCCEEDED(result_); }
+
+ private:
+  HRESULT result_;
+};
+
+// A folder of its own for the simulator's configuration and report; the
+// simulator reads the configuration when its first object is created.
+class SimFolder {
+ public:
+  explicit SimFolder(const std::string& name)
+      : folder_(std::filesystem::temp_directory_path() /
+                (name + "-" + std::to_string(GetCurrentProcessId()))),
+        base_((folder_ / "sim").string()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(folder_, ignored);
+  }
+  ~SimFolder() {
+    SetEnvironmentVariableA(sim::kConfigVariable, nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  SimFolder(const SimFolder&) = delete;
+  SimFolder& operator=(const SimFolder&) = delete;
+
+  // Writes text plus the report file names and points the simulator at it.
+  bool Configure(const std::string& text) const {
+    {
+      std::ofstream file(base_ + ".conf");
+      file << text << "\nstats_file = " << base_ << ".stats\ncapture_file = " << base_ << ".capture\n";
+      if (!file) return false;
+    }
+    return SetEnvironmentVariableA(sim::kConfigVariable, (base_ + ".conf").c_str()) != FALSE;
+  }
+
+  // The report is written when the session's last driver object goes.
+  bool LoadReport(sim::SimReport& report) const {
+    return sim::LoadReport(base_ + ".stats", base_ + ".capture", report);
+  }
+
+ private:
+  std::filesystem::path folder_;
+  std::string base_;
+};
+
+// One t6 of the maker with its "FIRM" port as port 9.
+constexpr char kT6WithFirmPort[] = "node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n";
+constexpr std::uint32_t kFirmPortId = 9;
+
+// Called from the search worker's thread while the caller polls.
+class RecordingSearchView final : public DeviceSearchView {
+ public:
+  void EnableBrowse(bool enable) override { Record(enable ? "browse on" : "browse off"); }
+  void SetStatusText(const char* text) override { Record(std::string("status ") + text); }
+  void SetPortNameText(const char* text) override {
+    Record(std::string("port ") + text);
+    portShown_.store(true);
+  }
+
+  bool PortShown() const { return portShown_.load(); }
+  std::vector<std::string> Events() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
+
+ private:
+  void Record(std::string event) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.push_back(std::move(event));
+  }
+
+  mutable std::mutex mutex_;
+  std::vector<std::string> events_;
+  std::atomic<bool> portShown_{false};
+};
+
+// Acquisition on this thread, then the search on its worker thread with its
+// real pauses, polled until the port is shown, the search gives up, or
+// boundMs pass. The worker has ended when this returns.
+inline bool DiscoverDevice(UpdateState& state, DeviceLink& link, RecordingSearchView& view,
+                           std::uint32_t boundMs) {
+  ComServiceFactory factory;
+  StopSignalWait wait;
+  DeviceSearch search{state, link, view};
+  DeviceSearchWorker worker(search, wait);
+  AcquireDriverService(factory, search, worker);
+  const ULONGLONG start = GetTickCount64();
+  while (!view.PortShown() && !status::IsError(state.statusCode.load()) &&
+         GetTickCount64() - start < boundMs) {
+    Sleep(20);
+  }
+  if (!view.PortShown()) worker.RequestStop();
+  worker.Join();
+  return view.PortShown() && link.port;
+}
+
+// Notes when the range is set: Play sets it just before it takes the reading
+// that its due times count from.
+class RecordingProgressBar final : public IProgressBar {
+ public:
+  void SetRange(std::uint16_t minimum, std::uint16_t maximum) override {
+    rangeTicks = PerformanceTicks();
+    ++rangeCalls;
+    rangeMinimum = minimum;
+    rangeMaximum = maximum;
+  }
+  void SetPos(std::uint32_t position) override {
+    ++posCalls;
+    lastPos = position;
+  }
+
+  std::uint64_t rangeTicks = 0;
+  int rangeCalls = 0;
+  std::uint16_t rangeMinimum = 0;
+  std::uint16_t rangeMaximum = 0;
+  int posCalls = 0;
+  std::uint32_t lastPos = 0;
+};
+
+// Written by the transfer worker only; read after it has been joined.
+class RecordingTransferView final : public ITransferView {
+ public:
+  void EnableBrowse(bool enable) override { browseEnabled = enable; }
+  void EnableStart(bool enable) override { startEnabled = enable; }
+  void SetStatusText(const char* text) override { statusTexts.emplace_back(text); }
+  IProgressBar& ProgressBar() override { return progress; }
+  void Beep() override { ++beeps; }
+
+  bool browseEnabled = true;
+  bool startEnabled = true;
+  std::vector<std::string> statusTexts;
+  int beeps = 0;
+  RecordingProgressBar progress;
+};
+
+// One transfer on the program's worker thread, as the dialog's Start runs it.
+inline bool RunTransfer(UpdateState& state, CRQDataPlay& player, IqBUSPort& port,
+                        RecordingTransferView& view) {
+  state.busy = 1;
+  TransferWorker worker;
+  if (!worker.Start(view, state, player, port)) {
+    state.busy = 0;
+    return false;
+  }
+  worker.Join();
+  return true;
+}
+
+// Whole milliseconds of a tick count at 500000 microseconds per quarter note,
+// computed here, apart from the player.
+inline std::uint64_t DueMillisecondsAtDefaultTempo(std::uint32_t ticks, std::uint16_t division) {
+  return static_cast<std::uint64_t>(ticks) * 500000u / (static_cast<std::uint64_t>(division) * 1000u);
+}
+
+// The first counter tick at which a due time of ms can have passed.
+inline std::uint64_t MillisecondsToTicksCeil(std::uint64_t ms, std::uint64_t ticksPerSecond) {
+  return (ms * ticksPerSecond + 999u) / 1000u;
+}
+
+}  // namespace simulated
