@@ -11,18 +11,15 @@
 #include "tests/support/temp_file.h"
 #include "tools/smf_builder.h"
 #include "transfer/rq_data_play.h"
+#include "tools/port_stub.h"
 
 namespace {
 
 constexpr std::uint32_t kMessageBytes = 4095;  // one full 4096-byte write each
 constexpr std::uint32_t kMessages = 4096;      // 16 MiB on the port
 
-class NullPort final : public IqBUSPort {
+class NullPort final : public PortStub {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord*) override { return E_FAIL; }
   HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t* bytes, std::uint32_t) override {
     benchmark::DoNotOptimize(bytes[0]);
     return S_OK;

@@ -13,6 +13,7 @@
 
 #include "smf/smf.h"
 #include "transfer/rq_data_play.h"
+#include "tools/port_stub.h"
 
 namespace {
 
@@ -62,12 +63,8 @@ class InstantCounter final : public IMillisecondCounter {
   std::uint32_t started_ = 0;
 };
 
-class CountingPort final : public IqBUSPort {
+class CountingPort final : public PortStub {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord*) override { return E_FAIL; }
   HRESULT STDMETHODCALLTYPE Write(std::uint32_t flags, std::uint32_t count, const std::uint8_t* bytes,
                                   std::uint32_t count2) override {
     Check(flags == 0 && count == count2 && count >= 1 && count <= kMaxWriteBytes && bytes != nullptr);

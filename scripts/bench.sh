@@ -15,7 +15,7 @@ configure_and_build windows
 start_display
 
 echo "== streaming overhead (native)"
-build/host/bench/transfer_bench
+build/host/bench/transfer_bench --benchmark_color=false
 
 echo "== pacing (Wine, simulated driver service)"
 # The benchmark creates the service by class identifier, as the program does.

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "transfer_fakes.h"
+#include "tools/port_stub.h"
 
 namespace {
 
@@ -24,12 +25,8 @@ void* Allocate(std::size_t size) {
 }
 
 // A port, counter and progress bar that allocate nothing themselves.
-class CountingPort final : public IqBUSPort {
+class CountingPort final : public PortStub {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord*) override { return E_FAIL; }
   HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t count, const std::uint8_t*, std::uint32_t) override {
     ++writes;
     bytes += count;

@@ -14,6 +14,7 @@
 #include "tests/support/temp_file.h"
 #include "tools/smf_builder.h"
 #include "transfer/rq_data_play.h"
+#include "tools/port_stub.h"
 
 namespace fakes {
 
@@ -49,13 +50,10 @@ struct Chunk {
   std::uint32_t time;      // the counter's last reading before the write
 };
 
-class FakePort final : public IqBUSPort {
+class FakePort final : public PortStub {
  public:
   explicit FakePort(FakeCounter* counter = nullptr) : counter_(counter) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord*) override {
     ADD_FAILURE() << "the updater never describes the port";
     return E_FAIL;

@@ -14,6 +14,7 @@
 #include "transfer/progress_bar_win32.h"
 #include "transfer/transfer_thread_win32.h"
 #include "tests/transfer/transfer_fakes.h"
+#include "tools/port_stub.h"
 
 namespace {
 
@@ -92,12 +93,8 @@ TEST(PerformanceCounterClock, StartsAtZeroAndIsNeverAheadOfTheRealCounter) {
 }
 
 // Records the priority of the thread that writes.
-class PriorityPort final : public IqBUSPort {
+class PriorityPort final : public PortStub {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord*) override { return E_FAIL; }
   HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t*, std::uint32_t) override {
     priority = GetThreadPriority(GetCurrentThread());
     ++writes;
