@@ -13,21 +13,13 @@
 #include "device/device_discovery.h"
 #include "sim/bus_model.h"
 #include "sim/sim_objects.h"
+#include "tests/support/recording_search_view.h"
 
 namespace testing_rig {
 
 // The identifiers of device/qbus_ids.h, spelt as a configuration spells them.
 constexpr const char kT6[] = "0x000A7610 0x7606";
 constexpr const char kT10[] = "0x000A7610 0x7610";
-
-class RecordingView : public DeviceSearchView {
- public:
-  void EnableBrowse(bool enable) override { events.push_back(enable ? "browse on" : "browse off"); }
-  void SetStatusText(const char* text) override { events.push_back(std::string("status ") + text); }
-  void SetPortNameText(const char* text) override { events.push_back(std::string("port ") + text); }
-
-  std::vector<std::string> events;
-};
 
 class FakeWait : public SearchWait {
  public:

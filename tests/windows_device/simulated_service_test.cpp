@@ -19,16 +19,9 @@
 #include "device/qbus_ids.h"
 #include "sim/sim_config.h"
 #include "sim/sim_report.h"
+#include "tests/support/recording_search_view.h"
 
 namespace {
-
-class RecordingView : public DeviceSearchView {
- public:
-  void EnableBrowse(bool enable) override { events.push_back(enable ? "browse on" : "browse off"); }
-  void SetStatusText(const char* text) override { events.push_back(std::string("status ") + text); }
-  void SetPortNameText(const char* text) override { events.push_back(std::string("port ") + text); }
-  std::vector<std::string> events;
-};
 
 class NoPauseWait : public StopSignalWait {
  public:
