@@ -2,6 +2,19 @@
 
 #include "transfer/performance_counter_win32.h"
 
+namespace {
+
+// Keeps the machine from sleeping while this thread sends the firmware.
+class SystemAwakeScope {
+ public:
+  SystemAwakeScope() { SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED); }
+  ~SystemAwakeScope() { SetThreadExecutionState(ES_CONTINUOUS); }
+  SystemAwakeScope(const SystemAwakeScope&) = delete;
+  SystemAwakeScope& operator=(const SystemAwakeScope&) = delete;
+};
+
+}  // namespace
+
 TransferWorker::~TransferWorker() {
   RequestStop();
   Join();
@@ -19,6 +32,7 @@ bool TransferWorker::Start(ITransferView& view, UpdateState& state, CRQDataPlay&
 void TransferWorker::Run(void* self) {
   auto& worker = *static_cast<TransferWorker*>(self);
   try {
+    const SystemAwakeScope awake;
     PerformanceCounterClock counter;  // fresh: its first reading is the transfer's start
     const TransferJob job{*worker.view_, *worker.state_, *worker.player_, *worker.port_, worker.stop_};
     TransferThread(job, counter);

@@ -9,7 +9,8 @@ std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counte
 
   job.player.Play(job.view.ProgressBar(), job.state.tempo, TransferLink{job.port, counter, job.stop});
 
-  if (job.player.error() != CSMF::kOk) {
+  const bool finished = job.player.error() == CSMF::kOk;
+  if (!finished) {
     const StatusCode code = status::Error(status::kCommunicationError);
     job.state.statusCode = code;
     job.view.SetStatusText(StatusMessage(code, job.state.interfaceKind));
@@ -18,9 +19,10 @@ std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counte
     job.state.statusCode = status::kRebooting;
   }
   job.view.Beep();
-  // Both buttons stay disabled: with a nonzero status code Start closes the
-  // dialog, and the file must not be reloaded into the player.
+  // The file must not be reloaded into the player; with a nonzero status code
+  // Start closes the dialog.
   job.view.EnableBrowse(false);
+  job.view.OfferClose(finished);
   job.state.busy = 0;
   return 0;
 }

@@ -1,5 +1,6 @@
-// The transfer worker's logic: locks the dialog's buttons, runs Play and
-// records the outcome in the update state and the status line, with one beep.
+// The transfer worker's logic: locks the dialog's buttons, runs Play, records
+// the outcome in the update state and the status line with one beep, and
+// leaves Start as the way to close.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,10 @@ class ITransferView {
   virtual void SetStatusText(const char* text) = 0;
   virtual IProgressBar& ProgressBar() = 0;
   virtual void Beep() = 0;
+  // The transfer has ended: Start becomes "Close", enabled and focused, so
+  // that the operator's next press ends the program. finished is false after
+  // a failed transfer.
+  virtual void OfferClose(bool finished) = 0;
 
  protected:
   ~ITransferView() = default;

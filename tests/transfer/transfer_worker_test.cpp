@@ -22,6 +22,7 @@ class FakeView final : public ITransferView {
     Record("beep");
     codeAtBeep = state_.statusCode;
   }
+  void OfferClose(bool finished) override { Record(finished ? "offer close" : "offer close after failure"); }
 
   std::vector<std::string> calls;
   std::vector<std::uint32_t> busyDuring;
@@ -70,7 +71,8 @@ TEST(TransferThread, RecordsTheOutcomeBeepsOnceAndClearsBusyLast) {
     EXPECT_EQ(c.code, view.codeAtBeep) << c.what << ": the outcome is recorded before the beep";
     const std::vector<std::string> expected = {
         "disable browse", "disable start", "text Installing...", std::string("text ") + c.text,
-        "beep",           "disable browse"};
+        "beep",           "disable browse",
+        c.code == status::kRebooting ? "offer close" : "offer close after failure"};
     EXPECT_EQ(expected, view.calls) << c.what;
     EXPECT_EQ(std::vector<std::uint32_t>(expected.size(), 1u), view.busyDuring) << c.what;
     EXPECT_EQ(0u, state.busy.load()) << c.what;

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "state/status_messages.h"
-#include "transfer/controls_transfer_view_win32.h"
 #include "transfer/performance_counter_win32.h"
 #include "transfer/progress_bar_win32.h"
 #include "transfer/transfer_thread_win32.h"
@@ -92,6 +91,22 @@ TEST(PerformanceCounterClock, StartsAtZeroAndIsNeverAheadOfTheRealCounter) {
   EXPECT_GE(after.QuadPart - before.QuadPart, frequency.QuadPart * 5 / 1000);
 }
 
+// Sends the status texts and the progress to probe windows of the joining thread.
+class ProbeTransferView final : public ITransferView {
+ public:
+  ProbeTransferView(HWND status, HWND progress) : status_(status), progress_(progress) {}
+  void EnableBrowse(bool) override {}
+  void EnableStart(bool) override {}
+  void SetStatusText(const char* text) override { SetWindowTextA(status_, text); }
+  IProgressBar& ProgressBar() override { return progress_; }
+  void Beep() override {}
+  void OfferClose(bool) override {}
+
+ private:
+  HWND status_;
+  WindowProgressBar progress_;
+};
+
 // Records the priority of the thread that writes.
 class PriorityPort final : public PortStub {
  public:
@@ -105,8 +120,8 @@ class PriorityPort final : public PortStub {
 };
 
 TEST(TransferWorker, RunsAtHighestPriorityAndJoinsWhileItSendsToThisThread) {
-  ProbeWindow browse, start, status, bar;
-  ControlsTransferView view(browse.hwnd(), start.hwnd(), status.hwnd(), bar.hwnd());
+  ProbeWindow status, bar;
+  ProbeTransferView view(status.hwnd(), bar.hwnd());
   auto player = fakes::LoadedPlayer(fakes::FileWithTrack({0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00}));
   PriorityPort port;
   UpdateState state;
@@ -130,7 +145,7 @@ TEST(TransferWorker, RunsAtHighestPriorityAndJoinsWhileItSendsToThisThread) {
 
 TEST(TransferWorker, AStopEndsAWaitingTransferAsFailed) {
   ProbeWindow controls;
-  ControlsTransferView view(controls.hwnd(), controls.hwnd(), controls.hwnd(), controls.hwnd());
+  ProbeTransferView view(controls.hwnd(), controls.hwnd());
   // One message 0x0FFFFFFF ticks in, at division 1: due days from now.
   auto player = fakes::LoadedPlayer(
       fakes::FileWithTrack({0xFF, 0xFF, 0xFF, 0x7F, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00}, 1));

@@ -170,9 +170,14 @@ class RecordingTransferView final : public ITransferView {
   void SetStatusText(const char* text) override { statusTexts.emplace_back(text); }
   IProgressBar& ProgressBar() override { return progress; }
   void Beep() override { ++beeps; }
+  void OfferClose(bool finished) override {
+    startEnabled = true;
+    closeOffered = finished ? "finished" : "failed";
+  }
 
   bool browseEnabled = true;
   bool startEnabled = true;
+  std::string closeOffered;
   std::vector<std::string> statusTexts;
   int beeps = 0;
   RecordingProgressBar progress;

@@ -188,7 +188,7 @@ TEST_F(SimulatedTransfer, TheCaptureIsTheFilesSysExStreamAndNoMessageLeavesEarly
   EXPECT_EQ(0u, state_.busy.load());
   EXPECT_EQ(1, view_.beeps);
   EXPECT_FALSE(view_.browseEnabled);
-  EXPECT_FALSE(view_.startEnabled);
+  EXPECT_EQ("finished", view_.closeOffered);
   EXPECT_EQ(0, view_.progress.rangeMinimum);
   EXPECT_EQ(100, view_.progress.rangeMaximum);
   EXPECT_EQ(100u, view_.progress.lastPos);
