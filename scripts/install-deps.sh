@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libbenchmark-dev clang libclang-rt-14-dev
-          g++-mingw-w64-x86-64-posix mingw-w64-tools wine xvfb xdotool imagemagick)
+          g++-mingw-w64-x86-64-posix mingw-w64-tools wine xvfb xdotool imagemagick
+          zlib1g-dev)
 
 missing=()
 for p in "${packages[@]}"; do
