@@ -15,9 +15,12 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"  # no Mono/Gecko 
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
-  if [ ! -f "$prefix/.t6-ready" ]; then
+  if [ ! -f "$prefix/.t6-ready-2" ]; then
     wineboot -i </dev/null >/dev/null 2>&1 9>&-
-    touch "$prefix/.t6-ready"
+    # Without a window manager (Xvfb), Wine would wait about 2 s for one each
+    # time a window is hidden or destroyed; unmanaged windows do not wait.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+    touch "$prefix/.t6-ready-2"
   fi
   # Keeps the server up between programs (a cold start costs seconds); it ends
   # by itself a minute after the last program, or at `wineserver -k`. It fails

@@ -1,0 +1,261 @@
+// The update dialog's decisions without a window: the keyboard filter, and
+// what Browse, Start and Enter do in each state of the dialog.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "state/status_messages.h"
+#include "tests/support/temp_file.h"
+#include "tools/smf_builder.h"
+#include "ui/key_filter.h"
+#include "ui/resource.h"
+#include "ui/update_controller.h"
+
+namespace {
+
+// The keys the operator may use, as the dialog's documentation lists them.
+bool IsNavigation(unsigned vk) { return vk == 0x09 || (vk >= 0x25 && vk <= 0x28); }
+bool IsListedAsSwallowed(unsigned vk) {
+  return vk < 0x09 || vk > 0x28 || (vk >= 0x0A && vk <= 0x0C) || (vk >= 0x0E && vk <= 0x1A) ||
+         (vk >= 0x1C && vk <= 0x24);
+}
+
+struct Focus {
+  int id;
+  bool enabled;
+  KeyAction enter;
+};
+
+TEST(KeyFilter, EveryKeyAgainstBusyAndTheFocusedControl) {
+  const Focus focuses[] = {
+      {IDC_ABOUT, true, KeyAction::kAbout},          {IDC_ABOUT, false, KeyAction::kSwallow},
+      {IDC_BROWSE, true, KeyAction::kBrowse},        {IDC_BROWSE, false, KeyAction::kSwallow},
+      {IDC_START, true, KeyAction::kStart},          {IDC_START, false, KeyAction::kSwallow},
+      {IDC_FILE_NAME, true, KeyAction::kCheckFileName}, {0, false, KeyAction::kCheckFileName},
+  };
+  for (const bool busy : {false, true}) {
+    for (const Focus& focus : focuses) {
+      for (unsigned vk = 0; vk < 256; ++vk) {
+        KeyAction expected = KeyAction::kSwallow;
+        if (IsNavigation(vk)) expected = KeyAction::kDialogHandles;
+        if (vk == 0x1B) expected = busy ? KeyAction::kSwallow : KeyAction::kDialogHandles;
+        if (vk == 0x0D) expected = focus.enter;
+        if (IsListedAsSwallowed(vk)) {
+          EXPECT_EQ(KeyAction::kSwallow, expected) << "vk " << vk;
+        }
+        EXPECT_EQ(expected, FilterKeyDown(vk, busy, focus.id, focus.enabled))
+            << "vk 0x" << std::hex << vk << std::dec << " busy " << busy << " focus " << focus.id;
+      }
+    }
+  }
+}
+
+// Records what the decisions do to the dialog.
+class RecordingDialog final : public UpdateDialogView {
+ public:
+  std::string ChooseUpdateFile() override {
+    calls.push_back("choose");
+    return chosen;
+  }
+  void SetFileName(const std::string& path) override { fileBox = path; }
+  std::string FileName() override { return fileBox; }
+  void SetStatusText(const char* text) override { status = text; }
+  void SetStartText(const char* text) override { startText = text; }
+  void EnableStart(bool enable) override { startEnabled = enable; }
+  void ShowAbout() override { calls.push_back("about"); }
+  void WarnNoFileName() override { calls.push_back("warn"); }
+  void Close() override { calls.push_back("close"); }
+  bool LaunchTransfer() override {
+    calls.push_back("launch");
+    return launches;
+  }
+
+  std::string chosen;
+  bool launches = true;
+  std::vector<std::string> calls;
+  std::string fileBox;
+  std::string status = "unchanged";
+  std::string startText = "Start";
+  bool startEnabled = true;
+};
+
+Bytes GoodFile() {
+  TrackBuilder track;
+  track.Delta(0).SysEx({0x01, 0xF7}).Delta(0).EndOfTrack();
+  return BuildSmf(0, 480, {track.body()});
+}
+
+struct Rig {
+  Rig() {
+    controller.Initialise();
+    view.calls.clear();
+  }
+  // A good file loaded with the device ready: the state in which Start sends.
+  void LoadGoodFile(const TempFile& file) {
+    controller.MarkDeviceReady();
+    view.chosen = file.path();
+    controller.Browse();
+    view.calls.clear();
+  }
+
+  UpdateState state;
+  std::unique_ptr<CRQDataPlay> player = std::make_unique<CRQDataPlay>();
+  RecordingDialog view;
+  UpdateController controller{state, *player, view};
+};
+
+TEST(UpdateController, InitialisesTheStateAndDisablesStart) {
+  Rig rig;
+  EXPECT_EQ(500000u, rig.state.tempo);
+  EXPECT_EQ(0u, rig.state.statusCode.load());
+  EXPECT_EQ(1u, rig.state.retryLimitOn);
+  EXPECT_EQ(kInterfaceFW, rig.state.interfaceKind);
+  EXPECT_EQ(0u, rig.state.busy.load());
+  EXPECT_FALSE(rig.view.startEnabled);
+}
+
+struct LoadCase {
+  const char* what;
+  std::string path;
+  StatusCode code;
+  const char* status;
+};
+
+TEST(UpdateController, BrowseShowsTheReadersOutcomeAndAGoodFileEnablesStartAgain) {
+  const TempFile good(GoodFile());
+  const TempFile notSmf(Bytes{'n', 'o', 't', ' ', 'a', ' ', 'f', 'i', 'l', 'e'});
+  const LoadCase cases[] = {
+      {"missing", TempFile::UniquePath(), 0x80000009u, "File not found!!"},
+      {"a folder", std::filesystem::temp_directory_path().string(), 0x8000000Au, ""},
+      {"not a MIDI file", notSmf.path(), 0x8000000Bu, "File format error!!"},
+      {"cancelled", "", 0x8000000Au, ""},
+  };
+  for (const LoadCase& c : cases) {
+    Rig rig;
+    rig.state.interfaceKind = kInterfaceQBus;
+    rig.controller.MarkDeviceReady();
+    rig.view.chosen = c.path;
+    rig.controller.Browse();
+    EXPECT_EQ(c.path, rig.state.filePath) << c.what << ": read back from the file box";
+    EXPECT_EQ(c.code, rig.state.statusCode.load()) << c.what;
+    EXPECT_EQ(c.status, rig.view.status) << c.what;
+    EXPECT_FALSE(rig.view.startEnabled) << c.what;
+
+    rig.view.startText = "Close";
+    rig.view.chosen = good.path();
+    rig.controller.Browse();
+    EXPECT_EQ(0u, rig.state.statusCode.load()) << c.what;
+    EXPECT_EQ("", rig.view.status) << c.what;
+    EXPECT_TRUE(rig.view.startEnabled) << c.what;
+    EXPECT_EQ("Start", rig.view.startText) << c.what;
+  }
+}
+
+// What Browse and Start do in each state of the dialog.
+struct StateCase {
+  const char* state;
+  bool deviceReady;
+  bool fileLoaded;
+  StatusCode code;
+  std::uint32_t busy;
+  bool browseLoads;
+  const char* start;  // what Start does: "launch", "close" or "" for nothing
+};
+
+TEST(UpdateController, BrowseAndStartInEveryState) {
+  const StateCase cases[] = {
+      {"searching", false, false, 0, 0, false, ""},
+      {"searching, an attempt failed", false, false, 3, 0, false, "close"},
+      {"search failed", false, false, 0x80000003u, 0, false, "close"},
+      {"no interface", false, false, 0x80000001u, 0, false, "close"},
+      {"device ready", true, false, 0, 0, true, ""},
+      {"file loaded", true, true, 0, 0, true, "launch"},
+      {"file rejected", true, false, 0x8000000Bu, 0, true, "close"},
+      {"transferring", true, true, 0, 1, false, ""},
+      {"done", true, true, 255, 0, false, "close"},
+      {"transfer failed", true, true, 0x8000000Cu, 0, false, "close"},
+  };
+  const TempFile good(GoodFile());
+  for (const StateCase& c : cases) {
+    for (const bool pressBrowse : {true, false}) {
+      Rig rig;
+      if (c.fileLoaded) rig.LoadGoodFile(good);
+      if (c.deviceReady) rig.controller.MarkDeviceReady();
+      if (c.busy != 0 || c.code == 255 || c.code == 0x8000000Cu) {
+        rig.controller.Start();  // the transfer of this run
+        rig.view.calls.clear();
+      }
+      rig.state.statusCode = c.code;
+      rig.state.busy = c.busy;
+
+      rig.view.chosen = good.path();
+      if (pressBrowse) {
+        rig.controller.Browse();
+        const std::vector<std::string> chose = {"choose"};
+        EXPECT_EQ(c.browseLoads ? chose : std::vector<std::string>{}, rig.view.calls) << c.state;
+      } else {
+        rig.controller.Start();
+        const std::vector<std::string> did =
+            *c.start == '\0' ? std::vector<std::string>{} : std::vector<std::string>{c.start};
+        EXPECT_EQ(did, rig.view.calls) << c.state;
+      }
+    }
+  }
+}
+
+TEST(UpdateController, StartLaunchesOneTransferAndSetsBusyFirst) {
+  const TempFile good(GoodFile());
+  Rig rig;
+  rig.LoadGoodFile(good);
+  rig.controller.Start();
+  EXPECT_EQ(std::vector<std::string>{"launch"}, rig.view.calls);
+  EXPECT_EQ(1u, rig.state.busy.load());
+  // Busy cleared by a worker that ended, status still 0: still no second transfer.
+  rig.state.busy = 0;
+  rig.controller.Start();
+  rig.controller.Browse();
+  EXPECT_EQ(std::vector<std::string>{"launch"}, rig.view.calls);
+}
+
+TEST(UpdateController, AWorkerThatCannotStartLeavesOnlyClose) {
+  const TempFile good(GoodFile());
+  Rig rig;
+  rig.LoadGoodFile(good);
+  rig.view.launches = false;
+  rig.controller.Start();
+  EXPECT_EQ(0x8000000Cu, rig.state.statusCode.load());
+  EXPECT_EQ("FW communication error!!", rig.view.status);
+  EXPECT_EQ("Close", rig.view.startText);
+  EXPECT_EQ(0u, rig.state.busy.load());
+  rig.controller.Start();
+  EXPECT_EQ((std::vector<std::string>{"launch", "close"}), rig.view.calls);
+}
+
+TEST(UpdateController, EnterActsOnTheFocusedControlAndEveryKeyButNavigationIsSwallowed) {
+  const TempFile good(GoodFile());
+  Rig rig;
+  rig.controller.MarkDeviceReady();
+  rig.view.chosen = good.path();
+
+  EXPECT_TRUE(rig.controller.KeyDown(0x0D, IDC_FILE_NAME, true));
+  EXPECT_TRUE(rig.controller.KeyDown(0x0D, 0, false));
+  EXPECT_TRUE(rig.controller.KeyDown(0x0D, IDC_ABOUT, true));
+  EXPECT_TRUE(rig.controller.KeyDown(0x0D, IDC_BROWSE, false));  // disabled: nothing
+  EXPECT_TRUE(rig.controller.KeyDown(0x0D, IDC_BROWSE, true));
+  EXPECT_TRUE(rig.controller.KeyDown(0x0D, IDC_FILE_NAME, true));  // a name now: no warning
+  EXPECT_EQ(good.path(), rig.state.filePath);
+  EXPECT_TRUE(rig.controller.KeyDown('A', IDC_START, true));
+  EXPECT_TRUE(rig.controller.KeyDown(0x0D, IDC_START, true));
+  EXPECT_EQ((std::vector<std::string>{"warn", "warn", "about", "choose", "launch"}), rig.view.calls);
+
+  // Busy now: Esc is swallowed, navigation still reaches the dialog.
+  EXPECT_TRUE(rig.controller.KeyDown(0x1B, IDC_START, false));
+  EXPECT_FALSE(rig.controller.KeyDown(0x09, IDC_START, false));
+  rig.state.busy = 0;
+  EXPECT_FALSE(rig.controller.KeyDown(0x1B, IDC_START, true));
+}
+
+}  // namespace

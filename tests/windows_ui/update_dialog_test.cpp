@@ -1,0 +1,395 @@
+// The update dialog created from its template, in this process, against the
+// simulated driver service: its layout, the states the simulator can bring
+// about, the keyboard, the About box, and closing at any moment.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "state/status_messages.h"
+#include "tests/support/temp_file.h"
+#include "tests/windows_ui/dialog_harness.h"
+#include "tools/smf_builder.h"
+#include "ui/resource.h"
+#include "ui/update_app_win32.h"
+
+namespace {
+
+using harness::BoxAnswerer;
+using harness::DialogRun;
+
+constexpr char kT6[] = "node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n";
+constexpr char kTitle[] = "t6/t10 Update Program";
+
+// Two messages, the second due 3 s after the start: long enough to watch the
+// transfer run.
+Bytes TwoMessageFile() {
+  TrackBuilder track;
+  track.Delta(0).SysEx({0x01, 0x02, 0xF7}).Delta(2880).SysEx({0x03, 0xF7}).Delta(0).EndOfTrack();
+  return BuildSmf(0, 480, {track.body()});
+}
+
+struct ControlCase {
+  int id;
+  const char* className;
+  const char* text;
+  RECT units;  // x, y, width, height in dialog units, as the template gives them
+  LONG styleSet;
+  LONG exStyleSet;
+  bool tabStop;
+};
+
+TEST(UpdateDialog, MatchesItsTemplateAndPaintsOnlyTheFileBoxWhite) {
+  DialogRun run("classes = none\n");
+  ASSERT_TRUE(run.ready());
+  const HWND dialog = run.hwnd();
+  EXPECT_EQ(kTitle, harness::WindowText(dialog));
+  const LONG style = GetWindowLongW(dialog, GWL_STYLE);
+  EXPECT_EQ(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME,
+            style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | DS_MODALFRAME));
+  EXPECT_NE(0, GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "shown in the task bar";
+  RECT size = {0, 0, 343, 119};
+  MapDialogRect(dialog, &size);
+  RECT client;
+  GetClientRect(dialog, &client);
+  EXPECT_EQ(size.right, client.right);
+  EXPECT_EQ(size.bottom, client.bottom);
+
+  const ControlCase controls[] = {
+      {IDC_OUTPUT_PORT_LABEL, "Static", "Output Port :", {10, 14, 47, 10}, SS_RIGHT, 0, false},
+      {IDC_PORT_NAME, "Static", "", {63, 13, 54, 12}, SS_CENTER | SS_SUNKEN, 0, false},
+      {IDC_FILE_NAME_LABEL, "Static", "File Name :", {16, 34, 42, 10}, SS_RIGHT, 0, false},
+      {IDC_FILE_NAME, "Edit", "", {63, 32, 197, 14}, ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, false},
+      {IDC_BROWSE, "Button", "Browse", {271, 32, 50, 15}, BS_PUSHBUTTON, 0, true},
+      {IDC_STATUS_LABEL, "Static", "Status :", {20, 54, 38, 10}, SS_RIGHT, 0, false},
+      {IDC_STATUS, "Static", "Can not get FW/qBUS interface!!", {63, 53, 257, 13}, SS_CENTER | SS_SUNKEN, 0, false},
+      {IDC_PROGRESS, "msctls_progress32", "", {63, 72, 258, 10}, PBS_SMOOTH, 0, false},
+      {IDC_START, "Button", "Start", {252, 90, 69, 15}, BS_PUSHBUTTON, 0, true},
+      {IDC_ABOUT, "Button", "About...", {271, 13, 50, 14}, BS_PUSHBUTTON, 0, true},
+  };
+  for (const ControlCase& c : controls) {
+    const HWND control = run.Item(c.id);
+    ASSERT_NE(nullptr, control) << c.id;
+    char className[64] = "";
+    GetClassNameA(control, className, sizeof(className));
+    EXPECT_STRCASEEQ(c.className, className) << c.id;
+    EXPECT_EQ(c.text, harness::WindowText(control)) << c.id;
+    // The dialog manager maps the position and the size each on its own.
+    RECT expected = c.units;
+    MapDialogRect(dialog, &expected);
+    RECT actual;
+    GetWindowRect(control, &actual);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+    EXPECT_EQ(expected.left, actual.left) << c.id;
+    EXPECT_EQ(expected.top, actual.top) << c.id;
+    EXPECT_EQ(expected.right, actual.right - actual.left) << c.id;
+    EXPECT_EQ(expected.bottom, actual.bottom - actual.top) << c.id;
+    const LONG controlStyle = GetWindowLongW(control, GWL_STYLE);
+    EXPECT_EQ(c.styleSet, controlStyle & c.styleSet) << c.id;
+    EXPECT_EQ(c.exStyleSet, GetWindowLongW(control, GWL_EXSTYLE) & c.exStyleSet) << c.id;
+    EXPECT_EQ(c.tabStop, (controlStyle & WS_TABSTOP) != 0) << c.id;
+  }
+
+  // The colour request: white behind the file box only.
+  const HDC dc = GetDC(dialog);
+  const auto fileBrush = SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                      reinterpret_cast<LPARAM>(run.Item(IDC_FILE_NAME)));
+  EXPECT_EQ(RGB(255, 255, 255), GetBkColor(dc));
+  LOGBRUSH brush = {};
+  ASSERT_EQ(static_cast<int>(sizeof(brush)), GetObjectW(reinterpret_cast<HBRUSH>(fileBrush), sizeof(brush), &brush));
+  EXPECT_EQ(RGB(255, 255, 255), brush.lbColor);
+  const auto statusBrush = SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                        reinterpret_cast<LPARAM>(run.Item(IDC_STATUS)));
+  EXPECT_NE(fileBrush, statusBrush);
+  ReleaseDC(dialog, dc);
+
+  // The icons, and "About..." after a separator in the system menu.
+  EXPECT_NE(0, SendMessageW(dialog, WM_GETICON, ICON_BIG, 0));
+  EXPECT_NE(0, SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0));
+  EXPECT_EQ(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0), SendMessageW(dialog, WM_QUERYDRAGICON, 0, 0));
+  const HMENU menu = GetSystemMenu(dialog, FALSE);
+  const int items = GetMenuItemCount(menu);
+  ASSERT_GE(items, 2);
+  EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), GetMenuItemID(menu, items - 1));
+  char about[32] = "";
+  GetMenuStringA(menu, IDM_ABOUTBOX, about, sizeof(about), MF_BYCOMMAND);
+  EXPECT_STREQ("About...", about);
+  MENUITEMINFOW separator = {};
+  separator.cbSize = sizeof(separator);
+  separator.fMask = MIIM_FTYPE;
+  GetMenuItemInfoW(menu, items - 2, TRUE, &separator);
+  EXPECT_NE(0u, separator.fType & MFT_SEPARATOR);
+}
+
+// The states the dialog reaches at once, before any search.
+struct StartupCase {
+  const char* config;
+  StatusCode code;
+  const char* status;
+  InterfaceKind kind;
+};
+
+TEST(UpdateDialog, WithoutServiceOrNodeListItStaysIdleWithTheError) {
+  const StartupCase cases[] = {
+      {"classes = none\n", 0x80000001u, "Can not get FW/qBUS interface!!", kInterfaceNone},
+      {"get_node_list = fail 1\n", 0x80000002u, "Can not get FW device information!!", kInterfaceFW},
+      {"classes = qbus\nget_node_list = fail 1\n", 0x80000002u, "Can not get qBUS device information!!",
+       kInterfaceQBus},
+  };
+  for (const StartupCase& c : cases) {
+    DialogRun run(std::string(c.config) + kT6);
+    ASSERT_TRUE(run.ready()) << c.config;
+    run.PumpFor(300);
+    EXPECT_EQ(c.code, run.code()) << c.config;
+    EXPECT_EQ(c.kind, run.dialog().state().interfaceKind) << c.config;
+    EXPECT_EQ(c.status, run.Text(IDC_STATUS)) << c.config;
+    EXPECT_FALSE(run.Enabled(IDC_BROWSE)) << c.config;
+    EXPECT_FALSE(run.Enabled(IDC_START)) << c.config;
+    EXPECT_EQ("", run.Text(IDC_PORT_NAME)) << c.config;
+    const sim::SimReport report = run.CloseAndReport();
+    ASSERT_TRUE(run.reportLoaded() || c.code == 0x80000001u) << c.config;
+    EXPECT_EQ(0, report.stats.liveObjects) << c.config;
+    EXPECT_EQ(0u, report.stats.unfreedLists) << c.config;
+  }
+}
+
+TEST(UpdateDialog, AnOperatorUpdatesTheDeviceWithTheKeyboardAndTheMouse) {
+  DialogRun run(kT6);
+  ASSERT_TRUE(run.ready());
+  // The searching text stays for the search's first 2 s, with Browse disabled.
+  ASSERT_TRUE(run.PumpUntil([&] { return run.Text(IDC_STATUS) == "Searching for FW device..."; }));
+  EXPECT_FALSE(run.Enabled(IDC_BROWSE));
+  EXPECT_FALSE(run.Enabled(IDC_START));
+  ASSERT_TRUE(run.DeviceReady());
+  EXPECT_EQ("", run.Text(IDC_STATUS));
+  EXPECT_EQ(0u, run.code());
+  EXPECT_FALSE(run.Enabled(IDC_START));
+
+  // Typing does nothing: no box opens and nothing changes.
+  run.Focus(IDC_BROWSE);
+  for (const WPARAM vk : {WPARAM{'A'}, WPARAM{'Z'}, WPARAM{'0'}, WPARAM{'9'}, WPARAM{VK_SPACE}}) run.PressKey(vk);
+  EXPECT_EQ("", run.Text(IDC_FILE_NAME));
+  EXPECT_EQ(GetActiveWindow(), run.hwnd());
+
+  // Enter on the empty file box asks for a file.
+  {
+    BoxAnswerer box(run.hwnd(), kTitle);
+    run.Focus(IDC_FILE_NAME);
+    run.PressKey(VK_RETURN);
+    ASSERT_TRUE(run.PumpUntil([&] { return box.answered(); }));
+    EXPECT_NE(box.texts().end(), std::find(box.texts().begin(), box.texts().end(), "Input Update File!!"));
+  }
+  // The About box, from its button by Enter and from the system menu.
+  for (const bool fromMenu : {false, true}) {
+    BoxAnswerer box(run.hwnd(), "About t6/t10 Update Program");
+    if (fromMenu) {
+      PostMessageW(run.hwnd(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    } else {
+      run.Focus(IDC_ABOUT);
+      run.PressKey(VK_RETURN);
+    }
+    ASSERT_TRUE(run.PumpUntil([&] { return box.answered(); })) << fromMenu;
+    EXPECT_NE(box.texts().end(),
+              std::find(box.texts().begin(), box.texts().end(), "t6/t10 Update Program Version 1.0.1"));
+  }
+
+  // Rejected files, then a good one.
+  const TempFile notSmf(Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 7});
+  const TempFile good(TwoMessageFile());
+  const struct {
+    std::string path;
+    StatusCode code;
+    const char* status;
+  } files[] = {
+      {TempFile::UniquePath(), 0x80000009u, "File not found!!"},
+      {std::filesystem::temp_directory_path().string(), 0x8000000Au, ""},
+      {notSmf.path(), 0x8000000Bu, "File format error!!"},
+      {good.path(), 0, ""},
+  };
+  for (const auto& file : files) {
+    run.Choose(file.path);
+    run.Click(IDC_BROWSE);
+    EXPECT_EQ(file.path, run.Text(IDC_FILE_NAME));
+    EXPECT_EQ(file.code, run.code()) << file.path;
+    EXPECT_EQ(file.status, run.Text(IDC_STATUS)) << file.path;
+    EXPECT_EQ(file.code == 0, run.Enabled(IDC_START)) << file.path;
+  }
+
+  // Start by Enter; Esc during the transfer is swallowed.
+  run.Focus(IDC_START);
+  run.PressKey(VK_RETURN);
+  ASSERT_TRUE(run.PumpUntil([&] { return run.Text(IDC_STATUS) == "Installing..."; }));
+  EXPECT_EQ(1u, run.dialog().state().busy.load());
+  EXPECT_FALSE(run.Enabled(IDC_BROWSE));
+  run.PressKey(VK_ESCAPE);
+  EXPECT_FALSE(run.dialog().ended());
+
+  ASSERT_TRUE(run.PumpUntil([&] { return run.dialog().state().busy.load() == 0; }));
+  run.PumpFor(50);
+  EXPECT_EQ(255u, run.code());
+  EXPECT_EQ(text::kTransferComplete, run.Text(IDC_STATUS));
+  EXPECT_FALSE(run.Enabled(IDC_BROWSE));
+  EXPECT_TRUE(run.Enabled(IDC_START));
+  EXPECT_EQ("Close", run.Text(IDC_START));
+  EXPECT_EQ(run.Item(IDC_START), GetFocus());
+  EXPECT_EQ(100, SendMessageW(run.Item(IDC_PROGRESS), PBM_GETPOS, 0, 0));
+
+  run.PressKey(VK_RETURN);
+  EXPECT_TRUE(run.dialog().ended());
+  EXPECT_EQ(IDCANCEL, run.dialog().result());
+  const sim::SimReport report = run.CloseAndReport();
+  ASSERT_TRUE(run.reportLoaded());
+  EXPECT_EQ(0, report.stats.liveObjects);
+  EXPECT_EQ(0u, report.stats.unfreedLists);
+  ASSERT_EQ(2u, report.writes.size());
+  EXPECT_EQ((Bytes{0xF0, 0x01, 0x02, 0xF7}), report.writes[0].bytes);
+  EXPECT_EQ((Bytes{0xF0, 0x03, 0xF7}), report.writes[1].bytes);
+}
+
+struct FailureCase {
+  const char* config;
+  const char* status;
+};
+
+TEST(UpdateDialog, AFailedWriteShowsTheCommunicationErrorAndLeavesOnlyClose) {
+  const FailureCase cases[] = {
+      {"write_fail_at = 2\n", "FW communication error!!"},
+      {"classes = qbus\nwrite_fail_at = 1\n", "qBUS communication error!!"},
+  };
+  const TempFile good(TwoMessageFile());
+  for (const FailureCase& c : cases) {
+    DialogRun run(std::string(c.config) + kT6);
+    ASSERT_TRUE(run.ready());
+    ASSERT_TRUE(run.DeviceReady()) << c.config;
+    run.Choose(good.path());
+    run.Click(IDC_BROWSE);
+    run.Click(IDC_START);
+    ASSERT_TRUE(run.PumpUntil([&] { return run.code() == 0x8000000Cu && run.dialog().state().busy.load() == 0; }));
+    run.PumpFor(50);
+    EXPECT_EQ(c.status, run.Text(IDC_STATUS)) << c.config;
+    EXPECT_EQ("Close", run.Text(IDC_START)) << c.config;
+    EXPECT_TRUE(run.Enabled(IDC_START)) << c.config;
+    EXPECT_FALSE(run.Enabled(IDC_BROWSE)) << c.config;
+    // Esc closes once the transfer has ended.
+    run.PressKey(VK_ESCAPE);
+    EXPECT_TRUE(run.dialog().ended()) << c.config;
+    const sim::SimReport report = run.CloseAndReport();
+    EXPECT_EQ(0, report.stats.liveObjects) << c.config;
+    EXPECT_EQ(0u, report.stats.unfreedLists) << c.config;
+  }
+}
+
+// Closing while a worker runs: the worker is stopped and waited for, then
+// every driver object is released.
+TEST(UpdateDialog, ClosingDuringTheSearchOrTheTransferReleasesEverything) {
+  for (const bool duringTransfer : {false, true}) {
+    // No device at first: the search retries until the t6 appears at the third list.
+    DialogRun run(duringTransfer ? std::string(kT6) : std::string("node = 1 2 0x000A7610 0x7606 from=3\nport = 9 FIRM\n"));
+    ASSERT_TRUE(run.ready());
+    if (duringTransfer) {
+      const TempFile good(TwoMessageFile());
+      ASSERT_TRUE(run.DeviceReady());
+      run.Choose(good.path());
+      run.Click(IDC_BROWSE);
+      run.Click(IDC_START);
+      ASSERT_TRUE(run.PumpUntil([&] { return run.Text(IDC_STATUS) == "Installing..."; }));
+      run.PumpFor(200);
+    } else {
+      run.PumpFor(300);
+      EXPECT_EQ("Searching for FW device...", run.Text(IDC_STATUS));
+    }
+    PostMessageW(run.hwnd(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(run.PumpUntil([&] { return run.dialog().ended(); }, 2000)) << duringTransfer;
+    const sim::SimReport report = run.CloseAndReport();
+    ASSERT_TRUE(run.reportLoaded()) << duringTransfer;
+    EXPECT_EQ(0, report.stats.liveObjects) << duringTransfer;
+    EXPECT_EQ(0u, report.stats.unfreedLists) << duringTransfer;
+    // The second message was due seconds later: nothing after the close.
+    EXPECT_EQ(duringTransfer ? 1u : 0u, report.writes.size()) << duringTransfer;
+  }
+}
+
+TEST(UpdateDialog, ASecondCopyBringsTheFirstForwardRestoredFromMinimised) {
+  EXPECT_FALSE(BringFirstCopyForward()) << "no window with the title yet";
+  DialogRun run("classes = none\n");
+  ASSERT_TRUE(run.ready());
+  ShowWindow(run.hwnd(), SW_MINIMIZE);
+  run.PumpFor(50);
+  ASSERT_TRUE(IsIconic(run.hwnd()));
+  EXPECT_TRUE(BringFirstCopyForward());
+  run.PumpFor(50);
+  EXPECT_FALSE(IsIconic(run.hwnd()));
+}
+
+}  // namespace
+
+namespace {
+
+// A resource of the built updater, read without running it.
+std::string ResourceBytes(HMODULE module, LPCWSTR type, LPCWSTR name) {
+  const HRSRC found = FindResourceW(module, name, type);
+  if (found == nullptr) return {};
+  const HGLOBAL loaded = LoadResource(module, found);
+  return std::string(static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found));
+}
+
+std::string VersionString(const std::vector<char>& block, const char* key) {
+  char* value = nullptr;
+  UINT length = 0;
+  const std::string path = std::string("\\StringFileInfo\\040904b0\\") + key;
+  if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)) return {};
+  return std::string(value);
+}
+
+TEST(UpdaterExecutable, CarriesItsVersionManifestIconAndStrings) {
+  const HMODULE exe =
+      LoadLibraryExA(T6_UPDATER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(nullptr, exe) << T6_UPDATER_EXE;
+
+  const std::string manifest = ResourceBytes(exe, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
+  for (const char* part : {"Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"", "level=\"asInvoker\"",
+                           "<dpiAware", "true/pm", "PerMonitorV2", "supportedOS"}) {
+    EXPECT_NE(std::string::npos, manifest.find(part)) << part;
+  }
+
+  // The icon group: 16, 32, 48 and 256 (written 0) pixels.
+  const std::string group = ResourceBytes(exe, MAKEINTRESOURCEW(14), MAKEINTRESOURCEW(IDR_MAINFRAME));
+  ASSERT_GE(group.size(), 6u);
+  const int count = static_cast<unsigned char>(group[4]) | static_cast<unsigned char>(group[5]) << 8;
+  ASSERT_EQ(4, count);
+  ASSERT_EQ(6u + 14u * 4, group.size());
+  std::vector<int> widths;
+  for (int i = 0; i < count; ++i) widths.push_back(static_cast<unsigned char>(group[6 + 14 * i]));
+  std::sort(widths.begin(), widths.end());
+  EXPECT_EQ((std::vector<int>{0, 16, 32, 48}), widths);
+
+  char text[64] = "";
+  LoadStringA(exe, IDS_ABOUTBOX, text, sizeof(text));
+  EXPECT_STREQ("About...", text);
+  LoadStringA(exe, IDS_APP_TITLE, text, sizeof(text));
+  EXPECT_STREQ(kTitle, text);
+  FreeLibrary(exe);
+
+  DWORD ignored = 0;
+  std::vector<char> block(GetFileVersionInfoSizeA(T6_UPDATER_EXE, &ignored));
+  ASSERT_FALSE(block.empty());
+  ASSERT_TRUE(GetFileVersionInfoA(T6_UPDATER_EXE, 0, static_cast<DWORD>(block.size()), block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);  // 1.0
+  EXPECT_EQ(0x00010000u, fixed->dwFileVersionLS);  // .1.0
+  EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+  EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
+  EXPECT_EQ("t6/t10 Update Program", VersionString(block, "FileDescription"));
+  EXPECT_EQ("t6/t10 Update Program", VersionString(block, "ProductName"));
+  EXPECT_EQ("1.0.1.0", VersionString(block, "FileVersion"));
+  EXPECT_FALSE(VersionString(block, "CompanyName").empty());
+  EXPECT_FALSE(VersionString(block, "LegalCopyright").empty());
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+// The workers' views of the update dialog: what the device search and the
+// transfer do to its controls, from their own threads. Each call waits for the
+// dialog's thread, which keeps serving them (also while it waits for a worker).
+#pragma once
+
+#include <windows.h>
+
+#include "device/search_view.h"
+#include "transfer/progress_bar_win32.h"
+#include "transfer/transfer_worker.h"
+#include "ui/resource.h"
+#include "ui/update_controller.h"
+
+// Posted to the dialog for its task-bar button: wParam is the percentage.
+constexpr UINT kTransferProgressMessage = WM_APP + 1;
+// Posted to the dialog at the end of a transfer: wParam is 1 when it finished.
+constexpr UINT kTransferEndedMessage = WM_APP + 2;
+
+class DialogSearchView final : public DeviceSearchView {
+ public:
+  DialogSearchView(HWND dialog, UpdateController& controller) : dialog_(dialog), controller_(controller) {}
+
+  // The search enables Browse only once the port is open.
+  void EnableBrowse(bool enable) override {
+    if (enable) controller_.MarkDeviceReady();
+    EnableWindow(GetDlgItem(dialog_, IDC_BROWSE), enable ? TRUE : FALSE);
+  }
+  void SetStatusText(const char* text) override { SetDlgItemTextA(dialog_, IDC_STATUS, text); }
+  void SetPortNameText(const char* text) override { SetDlgItemTextA(dialog_, IDC_PORT_NAME, text); }
+
+ private:
+  HWND dialog_;
+  UpdateController& controller_;
+};
+
+// The progress bar, also reported to the dialog whenever the percentage changes.
+class DialogProgressBar final : public IProgressBar {
+ public:
+  explicit DialogProgressBar(HWND dialog) : dialog_(dialog), bar_(GetDlgItem(dialog, IDC_PROGRESS)) {}
+
+  void SetRange(std::uint16_t minimum, std::uint16_t maximum) override { bar_.SetRange(minimum, maximum); }
+  void SetPos(std::uint32_t position) override {
+    bar_.SetPos(position);
+    if (position == reported_) return;
+    reported_ = position;
+    PostMessageW(dialog_, kTransferProgressMessage, position, 0);
+  }
+
+ private:
+  HWND dialog_;
+  WindowProgressBar bar_;
+  std::uint32_t reported_ = 0;
+};
+
+class DialogTransferView final : public ITransferView {
+ public:
+  explicit DialogTransferView(HWND dialog) : dialog_(dialog), progress_(dialog) {}
+
+  void EnableBrowse(bool enable) override { Enable(IDC_BROWSE, enable); }
+  void EnableStart(bool enable) override { Enable(IDC_START, enable); }
+  void SetStatusText(const char* text) override { SetDlgItemTextA(dialog_, IDC_STATUS, text); }
+  IProgressBar& ProgressBar() override { return progress_; }
+  void Beep() override { MessageBeep(MB_OK); }
+  void OfferClose(bool finished) override {
+    SetDlgItemTextA(dialog_, IDC_START, UpdateController::kCloseText);
+    Enable(IDC_START, true);
+    // The focus belongs to the dialog's thread: it moves it when it gets there.
+    PostMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, IDC_START)), TRUE);
+    PostMessageW(dialog_, kTransferEndedMessage, finished ? 1 : 0, 0);
+  }
+
+ private:
+  void Enable(int id, bool enable) { EnableWindow(GetDlgItem(dialog_, id), enable ? TRUE : FALSE); }
+
+  HWND dialog_;
+  DialogProgressBar progress_;
+};

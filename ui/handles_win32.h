@@ -1,0 +1,86 @@
+// One owner per kind of resource the user interface holds.
+#pragma once
+
+#include <windows.h>
+
+#include <objbase.h>
+
+// A GDI object (brush, pen, font...), deleted once.
+template <class Handle>
+class GdiObject {
+ public:
+  explicit GdiObject(Handle handle = nullptr) : handle_(handle) {}
+  ~GdiObject() {
+    if (handle_ != nullptr) DeleteObject(handle_);
+  }
+  GdiObject(const GdiObject&) = delete;
+  GdiObject& operator=(const GdiObject&) = delete;
+  Handle get() const { return handle_; }
+
+ private:
+  Handle handle_;
+};
+
+// An icon loaded at a given size from the executable's resources.
+class IconHandle {
+ public:
+  IconHandle(int resourceId, int width, int height)
+      : icon_(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), IMAGE_ICON,
+                                            width, height, LR_DEFAULTCOLOR))) {}
+  ~IconHandle() {
+    if (icon_ != nullptr) DestroyIcon(icon_);
+  }
+  IconHandle(const IconHandle&) = delete;
+  IconHandle& operator=(const IconHandle&) = delete;
+  HICON get() const { return icon_; }
+
+ private:
+  HICON icon_;
+};
+
+// COM for the calling thread, in the apartment model, for the object's life.
+class ComInitialization {
+ public:
+  ComInitialization() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComInitialization() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+  ComInitialization(const ComInitialization&) = delete;
+  ComInitialization& operator=(const ComInitialization&) = delete;
+
+ private:
+  HRESULT result_;
+};
+
+// A kernel handle, closed once; null and INVALID_HANDLE_VALUE hold nothing.
+class KernelHandle {
+ public:
+  explicit KernelHandle(HANDLE handle = nullptr) : handle_(handle) {}
+  ~KernelHandle() { Reset(nullptr); }
+  KernelHandle(const KernelHandle&) = delete;
+  KernelHandle& operator=(const KernelHandle&) = delete;
+  HANDLE get() const { return handle_; }
+
+  void Reset(HANDLE handle) {
+    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = handle;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// BeginPaint and EndPaint around one WM_PAINT.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND hwnd) : hwnd_(hwnd), dc_(BeginPaint(hwnd, &paint_)) {}
+  ~PaintScope() { EndPaint(hwnd_, &paint_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC dc() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};

@@ -1,0 +1,115 @@
+// A dialog's message table: which message or control command goes to which
+// member handler, read top to bottom like a list of events. Each entry
+// unpacks WPARAM and LPARAM into the handler's typed arguments.
+//
+//   using Map = MessageMap<CFooDlg>;
+//   static constexpr Map::Entry kMessages[] = {
+//       Map::Clicked<&CFooDlg::OnBrowse>(IDC_BROWSE),
+//       Map::SysCommand<&CFooDlg::OnSysCommand>(),
+//   };
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+template <class D>
+class MessageMap {
+ public:
+  // True when the handler took the message; result is then what the dialog
+  // procedure returns for it.
+  using Dispatch = bool (*)(D& dialog, WPARAM wParam, LPARAM lParam, INT_PTR& result);
+
+  struct Entry {
+    UINT message;
+    int controlId;  // WM_COMMAND: the control and its notification; 0 otherwise
+    UINT notification;
+    Dispatch dispatch;
+  };
+
+  // A button click (also Enter or Space on it, as the dialog manager sends them).
+  template <void (D::*Handler)()>
+  static constexpr Entry Clicked(int controlId) {
+    return {WM_COMMAND, controlId, BN_CLICKED, &CallVoid<Handler>};
+  }
+  // WM_SYSCOMMAND with the command word; false passes it on to the default handling.
+  template <bool (D::*Handler)(UINT command)>
+  static constexpr Entry SysCommand() {
+    return {WM_SYSCOMMAND, 0, 0, &CallSysCommand<Handler>};
+  }
+  // WM_CTLCOLORSTATIC for a control id; a null brush keeps the default colours.
+  template <HBRUSH (D::*Handler)(HDC dc, int controlId)>
+  static constexpr Entry CtlColorStatic() {
+    return {WM_CTLCOLORSTATIC, 0, 0, &CallCtlColor<Handler>};
+  }
+  // WM_PAINT; false leaves the painting to the default handling.
+  template <bool (D::*Handler)()>
+  static constexpr Entry Paint() {
+    return {WM_PAINT, 0, 0, &CallBool<Handler>};
+  }
+  template <HICON (D::*Handler)()>
+  static constexpr Entry QueryDragIcon() {
+    return {WM_QUERYDRAGICON, 0, 0, &CallQueryDragIcon<Handler>};
+  }
+  // WM_DESTROY, while the dialog's controls still exist.
+  template <void (D::*Handler)()>
+  static constexpr Entry Destroy() {
+    return {WM_DESTROY, 0, 0, &CallVoid<Handler>};
+  }
+  // A message of the program's own (WM_APP and up) with its two parameters.
+  template <void (D::*Handler)(WPARAM, LPARAM)>
+  static constexpr Entry Private(UINT message) {
+    return {message, 0, 0, &CallRaw<Handler>};
+  }
+
+  template <std::size_t N>
+  static bool Handle(D& dialog, const Entry (&table)[N], UINT message, WPARAM wParam, LPARAM lParam,
+                     INT_PTR& result) {
+    for (const Entry& entry : table) {
+      if (entry.message != message) continue;
+      if (message == WM_COMMAND && (LOWORD(wParam) != entry.controlId || HIWORD(wParam) != entry.notification)) {
+        continue;
+      }
+      if (entry.dispatch(dialog, wParam, lParam, result)) return true;
+    }
+    return false;
+  }
+
+ private:
+  template <void (D::*Handler)()>
+  static bool CallVoid(D& dialog, WPARAM, LPARAM, INT_PTR& result) {
+    (dialog.*Handler)();
+    result = TRUE;
+    return true;
+  }
+  template <bool (D::*Handler)()>
+  static bool CallBool(D& dialog, WPARAM, LPARAM, INT_PTR& result) {
+    result = TRUE;
+    return (dialog.*Handler)();
+  }
+  template <bool (D::*Handler)(UINT)>
+  static bool CallSysCommand(D& dialog, WPARAM wParam, LPARAM, INT_PTR& result) {
+    result = TRUE;
+    return (dialog.*Handler)(static_cast<UINT>(wParam));
+  }
+  // Colour and drag-icon requests return their handle from the dialog procedure itself.
+  template <HBRUSH (D::*Handler)(HDC, int)>
+  static bool CallCtlColor(D& dialog, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    const HBRUSH brush =
+        (dialog.*Handler)(reinterpret_cast<HDC>(wParam), GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+    result = reinterpret_cast<INT_PTR>(brush);
+    return brush != nullptr;
+  }
+  template <HICON (D::*Handler)()>
+  static bool CallQueryDragIcon(D& dialog, WPARAM, LPARAM, INT_PTR& result) {
+    const HICON icon = (dialog.*Handler)();
+    result = reinterpret_cast<INT_PTR>(icon);
+    return icon != nullptr;
+  }
+  template <void (D::*Handler)(WPARAM, LPARAM)>
+  static bool CallRaw(D& dialog, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    (dialog.*Handler)(wParam, lParam);
+    result = TRUE;
+    return true;
+  }
+};

@@ -1,0 +1,68 @@
+// What the update dialog decides, without a window: Browse, Start and the
+// keyboard. The dialog turns operator input into these calls and implements
+// the view over its controls; the native tests use a recording view.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "state/update_state.h"
+#include "transfer/rq_data_play.h"
+
+// What the decisions do to the dialog; called on the dialog's thread.
+class UpdateDialogView {
+ public:
+  // The platform's file-open dialog; "" after a cancel.
+  virtual std::string ChooseUpdateFile() = 0;
+  virtual void SetFileName(const std::string& path) = 0;
+  virtual std::string FileName() = 0;
+  virtual void SetStatusText(const char* text) = 0;
+  virtual void SetStartText(const char* text) = 0;
+  virtual void EnableStart(bool enable) = 0;
+  virtual void ShowAbout() = 0;
+  virtual void WarnNoFileName() = 0;  // the "Input Update File!!" box
+  virtual void Close() = 0;           // ends the dialog with the cancel result
+  // Starts the transfer worker; false when no thread could be made.
+  virtual bool LaunchTransfer() = 0;
+
+ protected:
+  ~UpdateDialogView() = default;
+};
+
+class UpdateController {
+ public:
+  static constexpr char kStartText[] = "Start";
+  static constexpr char kCloseText[] = "Close";
+
+  UpdateController(UpdateState& state, CRQDataPlay& player, UpdateDialogView& view)
+      : state_(state), player_(player), view_(view) {}
+
+  // Sets the update-state fields for a new run and disables Start.
+  void Initialise();
+
+  // The device search opened the port; from the search worker's thread.
+  void MarkDeviceReady() { deviceReady_.store(true, std::memory_order_release); }
+  bool deviceReady() const { return deviceReady_.load(std::memory_order_acquire); }
+
+  // Chooses and loads the update file. Acts only once the port is open and
+  // before any transfer: a file must never be swapped under a running
+  // transfer, nor loaded after one.
+  void Browse();
+
+  // Closes the dialog when the status code is not 0; otherwise starts the one
+  // transfer of the run, if a good file is loaded, the port is open and no
+  // transfer is running.
+  void Start();
+
+  // A key-down message; true when it is swallowed, false when the dialog
+  // manager should handle it.
+  bool KeyDown(unsigned vk, int focusId, bool focusEnabled);
+
+ private:
+  UpdateState& state_;
+  CRQDataPlay& player_;
+  UpdateDialogView& view_;
+  std::atomic<bool> deviceReady_{false};
+  bool fileLoaded_ = false;
+  bool transferLaunched_ = false;
+};

@@ -1,0 +1,87 @@
+// CtUpdateDlg: the program's window. It holds the update state, starts the
+// device search when it opens, loads the update file on Browse, runs the
+// transfer on Start and shows every outcome on its status line. It owns both
+// workers and the driver objects; closing it at any moment stops the workers,
+// waits for them, then releases the driver objects.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+
+#include "device/device_link.h"
+#include "device/device_search_worker.h"
+#include "device/service_factory.h"
+#include "state/update_state.h"
+#include "transfer/rq_data_play.h"
+#include "transfer/transfer_thread_win32.h"
+#include "ui/dialog_views_win32.h"
+#include "ui/dialog_win32.h"
+#include "ui/handles_win32.h"
+#include "ui/message_map_win32.h"
+#include "ui/open_file_dialog_win32.h"
+#include "ui/taskbar_progress_win32.h"
+#include "ui/update_controller.h"
+
+class CtUpdateDlg final : public CDialog, private UpdateDialogView {
+ public:
+  // player, services and chooser must outlive the dialog.
+  CtUpdateDlg(CRQDataPlay& player, ServiceFactory& services, UpdateFileChooser& chooser);
+  ~CtUpdateDlg() override;
+
+  const UpdateState& state() const { return state_; }
+
+ protected:
+  BOOL OnInitDialog() override;
+  bool PreTranslateMessage(const MSG& message) override;
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+ private:
+  using Map = MessageMap<CtUpdateDlg>;
+  static const Map::Entry kMessages[];
+
+  void OnBrowse() { controller_.Browse(); }
+  void OnStart() { controller_.Start(); }
+  void OnAboutClicked();
+  bool OnSysCommand(UINT command);
+  HBRUSH OnCtlColorStatic(HDC dc, int controlId);
+  bool OnPaint();
+  HICON OnQueryDragIcon() { return icon_.get(); }
+  void OnDestroy() { StopWorkers(); }
+  void OnTransferProgress(WPARAM percent, LPARAM);
+  void OnTransferEnded(WPARAM finished, LPARAM);
+
+  // UpdateDialogView
+  std::string ChooseUpdateFile() override { return chooser_.Choose(hwnd()); }
+  void SetFileName(const std::string& path) override;
+  std::string FileName() override;
+  void SetStatusText(const char* text) override;
+  void SetStartText(const char* text) override;
+  void EnableStart(bool enable) override;
+  void ShowAbout() override;
+  void WarnNoFileName() override;
+  void Close() override { End(IDCANCEL); }
+  bool LaunchTransfer() override;
+
+  // Asks both workers to stop and waits for them, serving what they send.
+  void StopWorkers();
+
+  // Declared in the order of their lifetime: the icons and brush outlive COM,
+  // COM outlives the driver objects, and those outlive the workers.
+  IconHandle icon_;
+  IconHandle smallIcon_;
+  GdiObject<HBRUSH> whiteBrush_;
+  ComInitialization com_;
+  UpdateState state_;
+  DeviceLink link_;
+  CRQDataPlay& player_;
+  ServiceFactory& services_;
+  UpdateFileChooser& chooser_;
+  UpdateController controller_;
+  std::optional<TaskbarProgress> taskbar_;
+  std::optional<DialogSearchView> searchView_;
+  std::optional<DialogTransferView> transferView_;
+  StopSignalWait searchWait_;
+  std::optional<DeviceSearchWorker> searchWorker_;
+  TransferWorker transferWorker_;
+};
