@@ -1,0 +1,52 @@
+// What a device should receive from an update file, worked out apart from the
+// program's own player, and a check of a simulator capture against it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/sim_stats.h"
+#include "transfer/lateness.h"
+
+struct ExpectedMessage {
+  std::uint32_t ticks = 0;  // sum of every delta time up to this message
+  std::uint32_t dueMs = 0;  // after the transfer's start, at the fixed tempo
+  std::vector<std::vector<std::uint8_t>> chunks;  // one per port write, in order
+};
+
+struct SysExStream {
+  std::uint16_t division = 0;
+  std::vector<ExpectedMessage> messages;
+  std::size_t chunkCount = 0;   // writes over all messages
+  std::uint64_t byteCount = 0;  // bytes over all writes
+};
+
+// Every SysEx message of track 0, as the program would send it. False, with a
+// short reason, for a file the program refuses.
+bool ReadSysExStream(const std::vector<std::uint8_t>& file, SysExStream& stream,
+                     std::string& error);
+
+struct CaptureCheck {
+  bool equal = false;   // the writes' bytes are the expected chunks, no more, no fewer
+  bool prefix = false;  // every write is the expected chunk at its place; may stop early
+  std::string mismatch;  // the first difference; writes and messages count from 0, chunks from 1
+  std::size_t failedWrites = 0;  // result < 0
+  // Microseconds, one per message whose first chunk was captured (by place in
+  // the capture), measured from the first message's first chunk.
+  std::vector<Departure> departures;
+};
+
+CaptureCheck CheckCapture(const SysExStream& stream, const std::vector<sim::CapturedWrite>& writes,
+                          std::uint64_t ticksPerSecond);
+
+// True when no write follows the first failed one (or none failed).
+bool EndsAtFirstFailure(const std::vector<sim::CapturedWrite>& writes);
+
+// The program paces with a millisecond counter, and the first message (the
+// reference) may itself leave a little late: an earlier departure by up to this
+// much is not early.
+constexpr std::int64_t kEarlyToleranceUs = 1000;
+std::size_t CountEarly(const std::vector<Departure>& departures,
+                       std::int64_t toleranceUs = kEarlyToleranceUs);
