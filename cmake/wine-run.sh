@@ -20,6 +20,9 @@ mkdir -p "$(dirname "$prefix")"
     # Without a window manager (Xvfb), Wine would wait about 2 s for one each
     # time a window is hidden or destroyed; unmanaged windows do not wait.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+    # Wine's own Tahoma (what "MS Shell Dlg" maps to) and Marlett (the caption
+    # buttons' glyphs), which this Wine does not look for on its own.
+    cp -n /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
     touch "$prefix/.t6-ready-2"
   fi
   # Keeps the server up between programs (a cold start costs seconds); it ends

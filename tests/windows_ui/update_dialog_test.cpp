@@ -15,7 +15,6 @@
 #include "tests/windows_ui/dialog_harness.h"
 #include "tools/smf_builder.h"
 #include "ui/resource.h"
-#include "ui/update_app_win32.h"
 
 namespace {
 
@@ -311,18 +310,6 @@ TEST(UpdateDialog, ClosingDuringTheSearchOrTheTransferReleasesEverything) {
     // The second message was due seconds later: nothing after the close.
     EXPECT_EQ(duringTransfer ? 1u : 0u, report.writes.size()) << duringTransfer;
   }
-}
-
-TEST(UpdateDialog, ASecondCopyBringsTheFirstForwardRestoredFromMinimised) {
-  EXPECT_FALSE(BringFirstCopyForward()) << "no window with the title yet";
-  DialogRun run("classes = none\n");
-  ASSERT_TRUE(run.ready());
-  ShowWindow(run.hwnd(), SW_MINIMIZE);
-  run.PumpFor(50);
-  ASSERT_TRUE(IsIconic(run.hwnd()));
-  EXPECT_TRUE(BringFirstCopyForward());
-  run.PumpFor(50);
-  EXPECT_FALSE(IsIconic(run.hwnd()));
 }
 
 }  // namespace

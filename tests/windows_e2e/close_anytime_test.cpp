@@ -1,0 +1,87 @@
+// Closing the updater at any moment, by its close box: while it searches,
+// with the device ready, during a transfer and after it. Every time the
+// process must end promptly and cleanly and release every driver object.
+// The moments are random; the seed is printed, and T6_CLOSE_SEED replays it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/windows_e2e/e2e_support.h"
+
+namespace {
+
+constexpr int kRunsPerShard = 10;
+constexpr DWORD kCloseBoundMs = 2000;
+
+enum class Phase { kSearching, kReady, kTransferring, kDone };
+const char* const kPhaseNames[] = {"searching", "device ready", "transferring", "done"};
+
+unsigned Seed(int shard) {
+  static const unsigned base = [] {
+    const char* given = std::getenv("T6_CLOSE_SEED");
+    return given != nullptr ? static_cast<unsigned>(std::strtoul(given, nullptr, 0)) : std::random_device{}();
+  }();
+  return base + static_cast<unsigned>(shard);
+}
+
+class CloseAnyTime : public testing::TestWithParam<int> {};
+
+TEST_P(CloseAnyTime, EndsWithinTwoSecondsAndReleasesEverything) {
+  const unsigned seed = Seed(GetParam());
+  std::printf("seed %u (replay this shard with T6_CLOSE_SEED=%u)\n", seed, seed - GetParam());
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  const TempFile file(e2e::UpdateFile(160));  // about 2 s of transfer
+
+  std::vector<DWORD> closeTimes;
+  for (int i = 0; i < kRunsPerShard; ++i) {
+    const auto phase = static_cast<Phase>(random() % 4);
+    const DWORD delay = random() % (phase == Phase::kSearching ? 1900u : phase == Phase::kTransferring ? 1500u : 300u);
+    const std::string what = std::string("run ") + std::to_string(i) + ", " + kPhaseNames[static_cast<int>(phase)] +
+                             " + " + std::to_string(delay) + " ms";
+    SCOPED_TRACE(what);
+
+    e2e::Run run(e2e::kT6, "t6close-" + std::to_string(GetParam()));
+    ASSERT_TRUE(run.ok());
+    const op::UpdaterWindow window = run.process().Window();
+    ASSERT_TRUE(window);
+    if (phase != Phase::kSearching) {
+      ASSERT_TRUE(run.Ready());
+    }
+    if (phase == Phase::kTransferring) {
+      ASSERT_TRUE(e2e::StartTransfer(window, file.path()));
+      ASSERT_TRUE(op::WaitUntil([&] { return window.Text(op::kStatus) == "Installing..."; }, 3000));
+    }
+    if (phase == Phase::kDone) {
+      ASSERT_TRUE(e2e::Update(window, file.path()));
+    }
+    Sleep(delay);
+
+    const ULONGLONG closed = GetTickCount64();
+    window.Close();
+    DWORD exitCode = 1;
+    ASSERT_TRUE(run.process().WaitForExit(kCloseBoundMs, exitCode)) << "still running 2 s after the close";
+    closeTimes.push_back(static_cast<DWORD>(GetTickCount64() - closed));
+    EXPECT_EQ(0u, exitCode) << "the process did not end normally";
+    sim::SimReport report;
+    ASSERT_TRUE(run.Report(report));
+    EXPECT_EQ(0, report.stats.liveObjects);
+    EXPECT_EQ(0u, report.stats.unfreedLists);
+    std::printf("%s: ended %lu ms after the close\n", what.c_str(), static_cast<unsigned long>(closeTimes.back()));
+  }
+  std::sort(closeTimes.begin(), closeTimes.end());
+  std::printf("close to exit: median %lu ms, max %lu ms over %zu runs\n",
+              static_cast<unsigned long>(closeTimes[closeTimes.size() / 2]),
+              static_cast<unsigned long>(closeTimes.back()), closeTimes.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, CloseAnyTime, testing::Values(0, 1, 2));
+
+}  // namespace

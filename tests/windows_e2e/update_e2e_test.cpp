@@ -1,0 +1,260 @@
+// The updater from outside its process, as an operator uses it: found by its
+// window, driven through its buttons, keys and the platform's file-open
+// dialog, and judged by what it shows and what the simulated device received.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/windows_e2e/e2e_support.h"
+#include "tools/sysex_stream.h"
+
+namespace {
+
+using e2e::kExitBoundMs;
+using e2e::kTransferBoundMs;
+using e2e::Update;
+using e2e::UpdateFile;
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text) {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// Closes with Start ("Close") and checks that the process ended cleanly and
+// released every driver object.
+void CloseAndExpectCleanEnd(e2e::Run& run, const op::UpdaterWindow& window, sim::SimReport& report) {
+  ASSERT_TRUE(window.Click(op::kStart));
+  DWORD exitCode = 1;
+  ASSERT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode));
+  EXPECT_EQ(0u, exitCode);
+  ASSERT_TRUE(run.Report(report));
+  EXPECT_EQ(0, report.stats.liveObjects);
+  EXPECT_EQ(0u, report.stats.unfreedLists);
+}
+
+struct DeviceCase {
+  const char* name;
+  const char* config;
+  const char* searching;
+};
+
+void PrintTo(const DeviceCase& c, std::ostream* os) { *os << c.name; }
+
+class FullUpdate : public testing::TestWithParam<DeviceCase> {};
+
+TEST_P(FullUpdate, TheDeviceReceivesTheFilesSysExStreamOnTimeAndCloseEndsTheProgram) {
+  const Bytes bytes = UpdateFile();
+  SysExStream expected;
+  std::string error;
+  ASSERT_TRUE(ReadSysExStream(bytes, expected, error)) << error;
+  const TempFile file(bytes);
+
+  e2e::Run run(GetParam().config);
+  ASSERT_TRUE(run.ok());
+  const op::UpdaterWindow window = run.process().Window();
+  ASSERT_TRUE(window);
+  EXPECT_TRUE(op::WaitUntil([&] { return window.Text(op::kStatus) == GetParam().searching; }, 2000));
+  ASSERT_TRUE(run.Ready());
+  ASSERT_TRUE(Update(window, file.path()));
+  EXPECT_EQ(e2e::kTransferComplete, window.Text(op::kStatus));
+  EXPECT_EQ(100, window.Progress());
+  EXPECT_FALSE(window.Enabled(op::kBrowse));
+
+  sim::SimReport report;
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectCleanEnd(run, window, report));
+  const CaptureCheck check = CheckCapture(expected, report.writes, report.stats.ticksPerSecond);
+  EXPECT_TRUE(check.equal) << check.mismatch;
+  EXPECT_EQ(0u, check.failedWrites);
+  EXPECT_EQ(expected.messages.size(), check.departures.size());
+  EXPECT_EQ(0u, CountEarly(check.departures));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DevicesAndServices, FullUpdate,
+    testing::Values(DeviceCase{"t6_fw", e2e::kT6, "Searching for FW device..."},
+                    DeviceCase{"t10_fw", e2e::kT10, "Searching for FW device..."},
+                    DeviceCase{"t6_qbus", "classes = qbus\nnode = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n",
+                               "Searching for qBUS device..."},
+                    DeviceCase{"t10_qbus", "classes = qbus\nnode = 1 2 0x000A7610 0x7610\nport = 9 FIRM\n",
+                               "Searching for qBUS device..."}),
+    [](const testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
+
+struct SearchCase {
+  const char* name;
+  const char* config;
+  const char* status;  // after the search has ended
+  const char* port;
+};
+
+void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
+
+class Search : public testing::TestWithParam<SearchCase> {};
+
+// Each failing search makes eleven attempts a second apart before it shows
+// the step that failed last; a device switched on in between is found.
+TEST_P(Search, EndsWithTheMessageOfTheStepThatFailedLast) {
+  e2e::Run run(GetParam().config);
+  ASSERT_TRUE(run.ok());
+  const op::UpdaterWindow window = run.process().Window();
+  ASSERT_TRUE(window);
+  const auto searching = [&] {
+    const std::string status = window.Text(op::kStatus);
+    return status == "Searching for FW device..." || status == "Searching for qBUS device...";
+  };
+  ASSERT_TRUE(op::WaitUntil(searching, 2000));
+  ASSERT_TRUE(op::WaitUntil([&] { return !searching(); }, 30000));
+  op::WaitUntil([&] { return window.Text(op::kPortName) == GetParam().port; }, 1000);
+  EXPECT_EQ(GetParam().status, window.Text(op::kStatus));
+  EXPECT_EQ(GetParam().port, window.Text(op::kPortName));
+  EXPECT_EQ(*GetParam().port != '\0', window.Enabled(op::kBrowse));
+  EXPECT_FALSE(window.Enabled(op::kStart));
+
+  window.Close();
+  DWORD exitCode = 1;
+  ASSERT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode));
+  EXPECT_EQ(0u, exitCode);
+  sim::SimReport report;
+  ASSERT_TRUE(run.Report(report));
+  EXPECT_EQ(0, report.stats.liveObjects);
+  EXPECT_EQ(0u, report.stats.unfreedLists);
+  if (*GetParam().port == '\0') {
+    EXPECT_EQ(12u, report.stats.nodeListCalls) << "start-up, then eleven attempts";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, Search,
+    testing::Values(
+        SearchCase{"node_list", "get_node_list = fail 2-\nnode = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n",
+                   "Can not get FW device information!!", ""},
+        SearchCase{"no_device", "node = 1 2 0x000A7611 0x7606\nport = 9 FIRM\nnode = 3 4 0x000A7610 0x7607\n",
+                   "FW device not found!!", ""},
+        SearchCase{"open_device", "open_device = fail\nnode = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n",
+                   "Can not open FW device!!", ""},
+        SearchCase{"port_list", "classes = qbus\nget_port_list = fail\nnode = 1 2 0x000A7610 0x7610\nport = 9 FIRM\n",
+                   "Can not get qBUS port information!!", ""},
+        SearchCase{"no_firm_port", "node = 1 2 0x000A7610 0x7606\nport = 9 MIDI\n", "FW port not found!!", ""},
+        SearchCase{"open_port_null", "open_port = null\nnode = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n",
+                   "Can not open FW port!!", ""},
+        SearchCase{"switched_on_later", "node = 1 2 0x000A7610 0x7606 from=4\nport = 9 FIRM\n", "", "FIRM"}),
+    [](const testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.name); });
+
+TEST(Browse, RejectsBadFilesAndACancelThenAcceptsAGoodFile) {
+  const TempFile noEndOfTrack(BuildSmf(0, 480, {TrackBuilder().Delta(0).SysEx({0x01, 0xF7}).body()}));
+  const TempFile badHeader(Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 7, 0, 0, 0, 1, 1, 0xE0, 0});
+  const TempFile heldOpen(UpdateFile());
+  const TempFile good(UpdateFile());
+
+  e2e::Run run(e2e::kT6);
+  ASSERT_TRUE(run.ok());
+  const op::UpdaterWindow window = run.Ready();
+  ASSERT_TRUE(window);
+
+  struct Choice {
+    const std::string* path;  // null: cancel the file-open dialog
+    const char* status;
+    bool startEnabled;
+  };
+  // Held open without sharing by this process: the updater cannot open it.
+  const HANDLE holder = CreateFileA(heldOpen.path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+  const Choice choices[] = {
+      {&noEndOfTrack.path(), "File format error!!", false}, {&good.path(), "", true},
+      {&badHeader.path(), "File format error!!", false},    {&heldOpen.path(), "", false},
+      {&good.path(), "", true},                             {nullptr, "", false},
+      {&good.path(), "", true},
+  };
+  for (const Choice& choice : choices) {
+    const std::string what = choice.path != nullptr ? *choice.path : "cancel";
+    ASSERT_TRUE(window.Click(op::kBrowse)) << what;
+    if (choice.path != nullptr) {
+      ASSERT_TRUE(op::OpenFile(window.pid(), *choice.path, 10000)) << what;
+    } else {
+      ASSERT_TRUE(op::CancelOpen(window.pid(), 10000));
+    }
+    window.Sync();
+    EXPECT_EQ(choice.startEnabled, window.Enabled(op::kStart)) << what;
+    EXPECT_EQ(choice.status, window.Text(op::kStatus)) << what;
+    EXPECT_EQ(choice.path != nullptr ? *choice.path : "", window.Text(op::kFileName)) << what;
+  }
+  CloseHandle(holder);
+  window.Close();
+  DWORD exitCode = 1;
+  EXPECT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode));
+}
+
+TEST(Transfer, AFailedWriteShowsTheCommunicationErrorAndNothingIsWrittenAfterIt) {
+  const Bytes bytes = UpdateFile();
+  SysExStream expected;
+  std::string error;
+  ASSERT_TRUE(ReadSysExStream(bytes, expected, error)) << error;
+  const TempFile file(bytes);
+
+  e2e::Run run(std::string("write_fail_at = 5\n") + e2e::kT6);
+  ASSERT_TRUE(run.ok());
+  const op::UpdaterWindow window = run.Ready();
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(Update(window, file.path()));
+  EXPECT_EQ("FW communication error!!", window.Text(op::kStatus));
+  EXPECT_TRUE(window.Enabled(op::kStart));
+  EXPECT_FALSE(window.Enabled(op::kBrowse));
+
+  sim::SimReport report;
+  ASSERT_NO_FATAL_FAILURE(CloseAndExpectCleanEnd(run, window, report));
+  ASSERT_EQ(5u, report.writes.size());
+  EXPECT_LT(report.writes.back().result, 0);
+  EXPECT_TRUE(EndsAtFirstFailure(report.writes));
+  const CaptureCheck check = CheckCapture(expected, report.writes, report.stats.ticksPerSecond);
+  EXPECT_TRUE(check.prefix) << check.mismatch;
+  EXPECT_EQ(1u, check.failedWrites);
+}
+
+TEST(Keyboard, OnlyNavigationEnterAndEscWhenIdleDoAnything) {
+  const TempFile file(UpdateFile(480));  // about 11 s of transfer: time to press Esc
+  e2e::Run run(e2e::kT6);
+  ASSERT_TRUE(run.ok());
+  const op::UpdaterWindow window = run.Ready();
+  ASSERT_TRUE(window);
+
+  // Enter on About... opens the About box; on the file box with no file, the warning.
+  window.Focus(op::kAbout);
+  window.PressKey(VK_RETURN);
+  const op::AnsweredBox about = op::AnswerBox(window.pid(), op::kAboutTitle, 5000);
+  ASSERT_TRUE(about.found);
+  EXPECT_TRUE(Contains(about.texts, "t6/t10 Update Program Version 1.0.1"));
+  window.Focus(op::kFileName);
+  window.PressKey(VK_RETURN);
+  const op::AnsweredBox warning = op::AnswerBox(window.pid(), op::kUpdaterTitle, 5000);
+  ASSERT_TRUE(warning.found);
+  EXPECT_TRUE(Contains(warning.texts, "Input Update File!!"));
+
+  // Letters, digits and space on Browse: no file-open dialog, nothing changes.
+  window.Focus(op::kBrowse);
+  for (const WORD vk : {WORD{'B'}, WORD{'Q'}, WORD{'7'}, WORD{VK_SPACE}}) window.PressKey(vk);
+  EXPECT_FALSE(op::CancelOpen(window.pid(), 500));
+  EXPECT_EQ("", window.Text(op::kFileName));
+
+  window.Click(op::kBrowse);
+  ASSERT_TRUE(op::OpenFile(window.pid(), file.path(), 10000));
+  window.Sync();
+  ASSERT_TRUE(window.Enabled(op::kStart));
+  window.Focus(op::kStart);
+  window.PressKey(VK_RETURN);
+  ASSERT_TRUE(op::WaitUntil([&] { return window.Text(op::kStatus) == "Installing..."; }, 3000));
+  window.PressKey(VK_ESCAPE);
+  Sleep(500);
+  EXPECT_TRUE(run.process().Running()) << "Esc must not end a transfer";
+  EXPECT_EQ("Installing...", window.Text(op::kStatus));
+
+  ASSERT_TRUE(op::WaitUntil([&] { return window.Text(op::kStart) == "Close"; }, kTransferBoundMs));
+  EXPECT_EQ(e2e::kTransferComplete, window.Text(op::kStatus));
+  window.PressKey(VK_ESCAPE);
+  DWORD exitCode = 1;
+  EXPECT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode)) << "Esc closes once the transfer has ended";
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+// The real updater executable started as its own process, against the
+// simulated driver service, and driven from outside by the automated
+// operator: it knows the program only by its window and controls.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "sim/sim_report.h"
+#include "tests/windows_transfer/simulated_transfer.h"
+#include "tools/operator/operator_win32.h"
+
+namespace e2e {
+
+constexpr char kT6[] = "node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n";
+constexpr char kT10[] = "node = 1 2 0x000A7610 0x7610\nport = 9 FIRM\n";
+constexpr char kTransferComplete[] = "Transfer complete. Please wait until t6/t10 rebooting completion.";
+constexpr DWORD kReadyBoundMs = 30000;  // the search alone takes 2 s
+
+// The current test's name, fit for a file name.
+inline std::string TestName() {
+  std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  for (char& c : name) {
+    if (c == '/') c = '-';
+  }
+  return name;
+}
+
+// A copy of the updater under a name of its own: the single-instance mutex is
+// named after the executable, so copies under other names never meet.
+class UpdaterCopy {
+ public:
+  explicit UpdaterCopy(const std::string& name)
+      : folder_(std::filesystem::temp_directory_path() / ("t6e2e-" + std::to_string(GetCurrentProcessId()))),
+        path_((folder_ / (name + ".exe")).string()) {
+    std::error_code error;
+    std::filesystem::create_directories(folder_, error);
+    copied_ = std::filesystem::copy_file(T6_UPDATER_EXE, path_, std::filesystem::copy_options::overwrite_existing,
+                                         error);
+  }
+  ~UpdaterCopy() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  UpdaterCopy(const UpdaterCopy&) = delete;
+  UpdaterCopy& operator=(const UpdaterCopy&) = delete;
+
+  bool ok() const { return copied_; }
+  const std::string& path() const { return path_; }
+  std::string baseName() const { return std::filesystem::path(path_).stem().string(); }
+
+ private:
+  std::filesystem::path folder_;
+  std::string path_;
+  bool copied_ = false;
+};
+
+// One run of the updater process; killed if the test leaves it running.
+class UpdaterProcess {
+ public:
+  UpdaterProcess() = default;
+  ~UpdaterProcess() {
+    if (process_ != nullptr) {
+      if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 99);
+      CloseHandle(process_);
+    }
+  }
+  UpdaterProcess(const UpdaterProcess&) = delete;
+  UpdaterProcess& operator=(const UpdaterProcess&) = delete;
+
+  bool Start(const std::string& exe) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::string commandLine = "\"" + exe + "\"";
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+      return false;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    pid_ = info.dwProcessId;
+    return true;
+  }
+
+  DWORD pid() const { return pid_; }
+  bool Running() const { return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+  // True with the exit code when the process ended within boundMs.
+  bool WaitForExit(DWORD boundMs, DWORD& exitCode) const {
+    if (process_ == nullptr || WaitForSingleObject(process_, boundMs) != WAIT_OBJECT_0) return false;
+    return GetExitCodeProcess(process_, &exitCode) != FALSE;
+  }
+  op::UpdaterWindow Window(DWORD boundMs = kReadyBoundMs) const { return op::UpdaterWindow::WaitFor(pid_, boundMs); }
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+// A whole run: the simulator configured for it, an updater copy named after
+// the test, the process started.
+class Run {
+ public:
+  explicit Run(const std::string& simConfig, const std::string& exeName = "t6e2e-" + TestName())
+      : folder_("t6e2e-" + TestName()), copy_(exeName) {
+    ok_ = copy_.ok() && folder_.Configure(simConfig) && process_.Start(copy_.path());
+  }
+
+  bool ok() const { return ok_; }
+  UpdaterProcess& process() { return process_; }
+  const UpdaterCopy& copy() const { return copy_; }
+
+  // The window once the search has found the device.
+  op::UpdaterWindow Ready() {
+    op::UpdaterWindow window = process_.Window();
+    if (window) {
+      op::WaitUntil([&] { return window.Text(op::kPortName) == "FIRM" && window.Enabled(op::kBrowse); },
+                    kReadyBoundMs);
+    }
+    return window;
+  }
+
+  // The report the simulator wrote when the process let its last object go.
+  bool Report(sim::SimReport& report) const { return folder_.LoadReport(report); }
+
+ private:
+  simulated::SimFolder folder_;
+  UpdaterCopy copy_;
+  UpdaterProcess process_;
+  bool ok_ = false;
+};
+
+}  // namespace e2e

@@ -1,0 +1,215 @@
+#include "tools/operator/operator_win32.h"
+
+#include <commctrl.h>
+
+namespace op {
+
+namespace {
+
+constexpr DWORD kPollMs = 20;
+constexpr UINT kSendTimeoutMs = 2000;
+constexpr int kFileNameCombo = 0x47C;  // cmb13 of the file-open dialog
+constexpr int kFileNameEdit = 0x480;   // edt1, older dialogs
+
+DWORD ProcessOf(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return pid;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof(name));
+  return name;
+}
+
+// A visible top-level window of pid (0: any) whose title and class match and
+// which passes accept.
+HWND FindTopLevel(DWORD pid, const std::string& title, const std::string& className,
+                  const std::function<bool(HWND)>& accept) {
+  struct Search {
+    DWORD pid;
+    const std::string* title;
+    const std::string* className;
+    const std::function<bool(HWND)>* accept;
+    HWND found;
+  } search{pid, &title, &className, &accept, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM context) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(context);
+        if (!IsWindowVisible(window)) return TRUE;
+        if (s.pid != 0 && ProcessOf(window) != s.pid) return TRUE;
+        if (ClassOf(window) != *s.className || TextOf(window) != *s.title) return TRUE;
+        if (!(*s.accept)(window)) return TRUE;
+        s.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool IsUpdater(HWND window) { return GetDlgItem(window, kStart) != nullptr && GetDlgItem(window, kBrowse) != nullptr; }
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& check, DWORD boundMs) {
+  const ULONGLONG deadline = GetTickCount64() + boundMs;
+  for (;;) {
+    if (check()) return true;
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(kPollMs);
+  }
+}
+
+std::string TextOf(HWND window) {
+  // WM_GETTEXT is carried across processes; GetWindowText would only see captions there.
+  char text[2048] = "";
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                           kSendTimeoutMs, &copied)) {
+    return {};
+  }
+  return std::string(text, copied < sizeof(text) ? copied : sizeof(text) - 1);
+}
+
+UpdaterWindow UpdaterWindow::Find(DWORD pid) {
+  UpdaterWindow found;
+  found.hwnd_ = FindTopLevel(pid, kUpdaterTitle, "#32770", &IsUpdater);
+  if (found.hwnd_ != nullptr) found.pid_ = ProcessOf(found.hwnd_);
+  return found;
+}
+
+UpdaterWindow UpdaterWindow::WaitFor(DWORD pid, DWORD boundMs) {
+  UpdaterWindow found;
+  WaitUntil([&] { return static_cast<bool>(found = Find(pid)); }, boundMs);
+  return found;
+}
+
+std::string UpdaterWindow::Text(int id) const { return TextOf(GetDlgItem(hwnd_, id)); }
+
+bool UpdaterWindow::Enabled(int id) const { return IsWindowEnabled(GetDlgItem(hwnd_, id)) != FALSE; }
+
+int UpdaterWindow::Progress() const {
+  DWORD_PTR position = 0;
+  SendMessageTimeoutW(GetDlgItem(hwnd_, kProgress), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG,
+                      kSendTimeoutMs, &position);
+  return static_cast<int>(position);
+}
+
+int UpdaterWindow::FocusedId() const {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &info) || info.hwndFocus == nullptr) return 0;
+  return GetParent(info.hwndFocus) == hwnd_ ? GetDlgCtrlID(info.hwndFocus) : 0;
+}
+
+void UpdaterWindow::Sync() const {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(hwnd_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+}
+
+void UpdaterWindow::Focus(int id) const {
+  PostMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwnd_, id)), TRUE);
+  WaitUntil([&] { return FocusedId() == id; }, 2000);
+}
+
+bool UpdaterWindow::Click(int id) const {
+  // Under Wine a posted click reaches even a disabled button; a person's would not.
+  if (!Enabled(id)) return false;
+  Focus(id);
+  PostMessageW(GetDlgItem(hwnd_, id), BM_CLICK, 0, 0);
+  return true;
+}
+
+void UpdaterWindow::PressKey(WORD vk) const {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &info);
+  const HWND target = info.hwndFocus != nullptr ? info.hwndFocus : hwnd_;
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
+  PostMessageW(target, WM_KEYDOWN, vk, scan | 1);
+  PostMessageW(target, WM_KEYUP, vk, scan | 1 | (LPARAM{3} << 30));
+}
+
+void UpdaterWindow::Minimise() const { PostMessageW(hwnd_, WM_SYSCOMMAND, SC_MINIMIZE, 0); }
+
+void UpdaterWindow::Restore() const { PostMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0); }
+
+void UpdaterWindow::Close() const { PostMessageW(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+namespace {
+
+HWND WaitForOpenDialog(DWORD pid, DWORD boundMs) {
+  HWND dialog = nullptr;
+  WaitUntil(
+      [&] {
+        dialog = FindTopLevel(pid, "Open", "#32770", [](HWND) { return true; });
+        return dialog != nullptr;
+      },
+      boundMs);
+  return dialog;
+}
+
+}  // namespace
+
+bool OpenFile(DWORD pid, const std::string& path, DWORD boundMs) {
+  const HWND dialog = WaitForOpenDialog(pid, boundMs);
+  if (dialog == nullptr) return false;
+  HWND box = GetDlgItem(dialog, kFileNameCombo);
+  if (box == nullptr) box = GetDlgItem(dialog, kFileNameEdit);
+  if (box == nullptr) return false;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                      &ignored);
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  // A path that does not exist keeps the dialog open behind a box of its own.
+  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 3000);
+}
+
+bool CancelOpen(DWORD pid, DWORD boundMs) {
+  const HWND dialog = WaitForOpenDialog(pid, boundMs);
+  if (dialog == nullptr) return false;
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 3000);
+}
+
+AnsweredBox AnswerBox(DWORD pid, const std::string& title, DWORD boundMs) {
+  AnsweredBox answer;
+  HWND box = nullptr;
+  // The updater's own window carries the same title as its message box.
+  WaitUntil(
+      [&] {
+        box = FindTopLevel(pid, title, "#32770", [](HWND window) { return !IsUpdater(window); });
+        return box != nullptr;
+      },
+      boundMs);
+  if (box == nullptr) return answer;
+  answer.found = true;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    const std::string text = TextOf(child);
+    if (!text.empty()) answer.texts.push_back(text);
+  }
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 3000);
+  return answer;
+}
+
+bool HasVisibleWindow(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    bool found;
+  } search{pid, false};
+  EnumWindows(
+      [](HWND window, LPARAM context) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(context);
+        if (IsWindowVisible(window) && ProcessOf(window) == s.pid) {
+          s.found = true;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace op

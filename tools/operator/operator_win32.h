@@ -1,0 +1,92 @@
+// Plays the operator of the updater from another process: finds its window by
+// title, reads what a person would read (control texts, enabled states, the
+// progress bar), and acts as a person would (clicks, keys to the focused
+// control, the file-open dialog, message boxes, minimise, close). It knows the
+// updater only by its window title and control ids.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace op {
+
+constexpr char kUpdaterTitle[] = "t6/t10 Update Program";
+constexpr char kAboutTitle[] = "About t6/t10 Update Program";
+
+// Control ids of the updater's window.
+enum Control : int {
+  kPortName = 1008,
+  kFileName = 1009,
+  kBrowse = 1010,
+  kStatus = 1004,
+  kProgress = 1003,
+  kStart = 1005,
+  kAbout = 1017,
+};
+
+// Polls check every 20 ms until it holds or boundMs pass.
+bool WaitUntil(const std::function<bool()>& check, DWORD boundMs);
+
+// A control's text, also of another process's window.
+std::string TextOf(HWND window);
+
+// The updater's window. pid 0 takes the window of any process.
+class UpdaterWindow {
+ public:
+  // The visible updater window, or an empty object.
+  static UpdaterWindow Find(DWORD pid = 0);
+  static UpdaterWindow WaitFor(DWORD pid, DWORD boundMs);
+
+  explicit operator bool() const { return hwnd_ != nullptr && IsWindow(hwnd_); }
+  HWND hwnd() const { return hwnd_; }
+  DWORD pid() const { return pid_; }
+
+  std::string Text(int id) const;
+  bool Enabled(int id) const;
+  int Progress() const;
+  // The control id that has the keyboard focus in the updater, 0 for none.
+  int FocusedId() const;
+  bool Minimised() const { return IsIconic(hwnd_) != FALSE; }
+
+  // Returns once the updater's window thread has handled everything it was
+  // given before (a click, the end of a file-open dialog).
+  void Sync() const;
+  // Moves the focus to the control, as a click or Tab would.
+  void Focus(int id) const;
+  // A click on an enabled button; false (and nothing done) when it is disabled.
+  bool Click(int id) const;
+  // A key pressed while the focus is where it is: posted to the focused control.
+  void PressKey(WORD vk) const;
+  void Minimise() const;
+  void Restore() const;
+  // The close box.
+  void Close() const;
+
+ private:
+  HWND hwnd_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+// The common file-open dialog of process pid (0: any): types path into its
+// file-name box and presses Open. False when no dialog came, or it stayed
+// open (a path that does not exist).
+bool OpenFile(DWORD pid, const std::string& path, DWORD boundMs);
+// Presses Cancel in the file-open dialog.
+bool CancelOpen(DWORD pid, DWORD boundMs);
+
+// A box (message box, About box) of process pid titled title: returns the
+// texts it shows and presses its OK button. found is false when none came.
+struct AnsweredBox {
+  bool found = false;
+  std::vector<std::string> texts;
+};
+AnsweredBox AnswerBox(DWORD pid, const std::string& title, DWORD boundMs);
+
+// Whether a visible top-level window of process pid exists at all.
+bool HasVisibleWindow(DWORD pid);
+
+}  // namespace op

@@ -1,0 +1,219 @@
+// t6operator: one operator action on the updater's window per run, for the
+// run command and anyone who wants to drive the updater from a script.
+//   t6operator <command> [arguments]
+// Controls are named as a person sees them: port, file, browse, status,
+// progress, start, about. Exit status: 0 done, 1 not done in time, 2 usage,
+// 3 the button is disabled.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tools/operator/operator_win32.h"
+
+namespace {
+
+constexpr DWORD kFindWindowMs = 30000;
+
+struct NamedControl {
+  const char* name;
+  int id;
+};
+constexpr NamedControl kControls[] = {
+    {"port", op::kPortName}, {"file", op::kFileName}, {"browse", op::kBrowse}, {"status", op::kStatus},
+    {"progress", op::kProgress}, {"start", op::kStart}, {"about", op::kAbout},
+};
+
+int ControlId(const char* name) {
+  for (const NamedControl& c : kControls) {
+    if (std::strcmp(c.name, name) == 0) return c.id;
+  }
+  return 0;
+}
+
+const char* ControlName(int id) {
+  for (const NamedControl& c : kControls) {
+    if (c.id == id) return c.name;
+  }
+  return "none";
+}
+
+DWORD Milliseconds(const char* seconds) { return static_cast<DWORD>(std::atof(seconds) * 1000.0); }
+
+int Usage() {
+  std::fputs(
+      "usage: t6operator <command>\n"
+      "  wait-ready SECONDS          the window shows the port name and Browse is enabled\n"
+      "  wait-text CONTROL TEXT SECONDS\n"
+      "  wait-enabled CONTROL SECONDS\n"
+      "  wait-progress PERCENT SECONDS\n"
+      "  wait-gone SECONDS           the window has closed\n"
+      "  click CONTROL | focus CONTROL | key VK (to the focused control, e.g. 0x0D)\n"
+      "  open PATH | cancel-open     the file-open dialog\n"
+      "  answer TITLE                prints the box's texts and presses OK\n"
+      "  minimise | restore | close | state\n"
+      "  watch [--tty]               prints each new status line and the progress until the window closes\n",
+      stderr);
+  return 2;
+}
+
+// Follows the window: status lines with the time since the watch began, the
+// port name, Start's text, and the progress (a bar redrawn in place on a
+// terminal; a line every 10 % otherwise).
+int Watch(bool tty) {
+  const ULONGLONG begin = GetTickCount64();
+  const auto stamp = [&] { return static_cast<double>(GetTickCount64() - begin) / 1000.0; };
+  op::UpdaterWindow window = op::UpdaterWindow::WaitFor(0, kFindWindowMs);
+  if (!window) {
+    std::printf("no updater window appeared\n");
+    return 1;
+  }
+  std::string status = "\x01", port, start = "Start";
+  int progress = 0;
+  bool barShown = false;
+  const auto endBar = [&] {
+    if (barShown) std::printf("\n");
+    barShown = false;
+  };
+  for (;;) {
+    const std::string nowStatus = window.Text(op::kStatus);
+    const std::string nowPort = window.Text(op::kPortName);
+    const std::string nowStart = window.Text(op::kStart);
+    const int nowProgress = window.Progress();
+    // A window on its way out reads empty: Start always has a label while it lives.
+    if (!window || !IsWindowVisible(window.hwnd()) || nowStart.empty()) break;
+    if (nowStatus != status) {
+      endBar();
+      std::printf("[%7.2f s] status: \"%s\"\n", stamp(), nowStatus.c_str());
+      status = nowStatus;
+    }
+    if (nowPort != port) {
+      endBar();
+      std::printf("[%7.2f s] output port: \"%s\"\n", stamp(), nowPort.c_str());
+      port = nowPort;
+    }
+    if (nowProgress != progress) {
+      if (tty) {
+        const int filled = nowProgress * 40 / 100;
+        std::printf("\r[%7.2f s] progress [%s%s] %3d%%", stamp(), std::string(filled, '#').c_str(),
+                    std::string(40 - filled, '.').c_str(), nowProgress);
+        barShown = true;
+      } else if (nowProgress / 10 != progress / 10) {
+        std::printf("[%7.2f s] progress: %d%%\n", stamp(), nowProgress);
+      }
+      progress = nowProgress;
+    }
+    if (nowStart != start) {
+      endBar();
+      std::printf("[%7.2f s] Start reads \"%s\"\n", stamp(), nowStart.c_str());
+      start = nowStart;
+    }
+    std::fflush(stdout);
+    Sleep(50);
+  }
+  endBar();
+  std::printf("[%7.2f s] the window has closed; last status: \"%s\"\n", stamp(), status.c_str());
+  return 0;
+}
+
+int State(const op::UpdaterWindow& window) {
+  for (const NamedControl& c : kControls) {
+    if (c.id == op::kProgress) {
+      std::printf("%-8s %d%%\n", c.name, window.Progress());
+    } else {
+      std::printf("%-8s %-8s \"%s\"\n", c.name, window.Enabled(c.id) ? "enabled" : "disabled",
+                  window.Text(c.id).c_str());
+    }
+  }
+  std::printf("focus    %s\nwindow   %s\n", ControlName(window.FocusedId()),
+              window.Minimised() ? "minimised" : "shown");
+  return 0;
+}
+
+int Run(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string command = argv[1];
+  const auto arg = [&](int i) -> const char* { return i < argc ? argv[i] : nullptr; };
+
+  if (command == "watch") return Watch(arg(2) != nullptr && std::strcmp(arg(2), "--tty") == 0);
+  if (command == "open") return arg(2) && op::OpenFile(0, arg(2), kFindWindowMs) ? 0 : (arg(2) ? 1 : Usage());
+  if (command == "cancel-open") return op::CancelOpen(0, kFindWindowMs) ? 0 : 1;
+  if (command == "answer") {
+    if (arg(2) == nullptr) return Usage();
+    const op::AnsweredBox box = op::AnswerBox(0, arg(2), kFindWindowMs);
+    for (const std::string& text : box.texts) std::printf("%s\n", text.c_str());
+    return box.found ? 0 : 1;
+  }
+
+  const DWORD boundMs = command == "wait-ready" && arg(2) ? Milliseconds(arg(2)) : kFindWindowMs;
+  const op::UpdaterWindow window = op::UpdaterWindow::WaitFor(0, boundMs);
+  if (command == "wait-gone") {
+    if (arg(2) == nullptr) return Usage();
+    return op::WaitUntil([&] { return !window; }, Milliseconds(arg(2))) ? 0 : 1;
+  }
+  if (!window) {
+    std::fprintf(stderr, "t6operator: no updater window\n");
+    return 1;
+  }
+  if (command == "wait-ready") {
+    return op::WaitUntil(
+               [&] { return window.Text(op::kPortName) == "FIRM" && window.Enabled(op::kBrowse); },
+               arg(2) ? Milliseconds(arg(2)) : kFindWindowMs)
+               ? 0
+               : 1;
+  }
+  if (command == "wait-text" && arg(4)) {
+    const int id = ControlId(arg(2));
+    const std::string text = arg(3);
+    return id != 0 && op::WaitUntil([&] { return window.Text(id) == text; }, Milliseconds(arg(4))) ? 0 : 1;
+  }
+  if (command == "wait-enabled" && arg(3)) {
+    const int id = ControlId(arg(2));
+    return id != 0 && op::WaitUntil([&] { return window.Enabled(id); }, Milliseconds(arg(3))) ? 0 : 1;
+  }
+  if (command == "wait-progress" && arg(3)) {
+    const int percent = std::atoi(arg(2));
+    return op::WaitUntil([&] { return window.Progress() >= percent; }, Milliseconds(arg(3))) ? 0 : 1;
+  }
+  if (command == "click" && arg(2)) {
+    const int id = ControlId(arg(2));
+    if (id == 0) return Usage();
+    return window.Click(id) ? 0 : 3;
+  }
+  if (command == "focus" && arg(2)) {
+    const int id = ControlId(arg(2));
+    if (id == 0) return Usage();
+    window.Focus(id);
+    return window.FocusedId() == id ? 0 : 1;
+  }
+  if (command == "key" && arg(2)) {
+    window.PressKey(static_cast<WORD>(std::strtoul(arg(2), nullptr, 0)));
+    return 0;
+  }
+  if (command == "minimise") {
+    window.Minimise();
+    return op::WaitUntil([&] { return window.Minimised(); }, 3000) ? 0 : 1;
+  }
+  if (command == "restore") {
+    window.Restore();
+    return op::WaitUntil([&] { return !window.Minimised(); }, 3000) ? 0 : 1;
+  }
+  if (command == "close") {
+    window.Close();
+    return 0;
+  }
+  if (command == "state") return State(window);
+  return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The output goes to a shell that compares lines: no "\r\n".
+  _setmode(_fileno(stdout), _O_BINARY);
+  return Run(argc, argv);
+}
