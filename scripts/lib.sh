@@ -29,6 +29,38 @@ start_display() {
   return 1
 }
 
+# Wine shows the Unix root as drive Z:.
+windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
+
+wine_run() { "$ROOT/cmake/wine-run.sh" "$WINE_PREFIX_DIR" "$@"; }
+
+# The automated operator (tools/operator): one action on the updater's window.
+operator() { wine_run "$ROOT/build/windows/tools/t6operator.exe" "$@"; }
+
+# use_simulator <report-dir>: registers the simulated driver service in the
+# build's prefix, serving one t6 with its "FIRM" port, and has it write its
+# report (stats and capture) into <report-dir>.
+use_simulator() {
+  local dir=$1
+  wine_run regsvr32 /s "$(windows_path "$ROOT/build/windows/sim/qbus_sim.dll")"
+  cat >"$dir/sim.conf" <<CONF
+# One t6 of the maker, with its firmware port.
+node = 1 2 0x000A7610 0x7606
+port = 9 FIRM
+stats_file = $(windows_path "$dir/sim.stats")
+capture_file = $(windows_path "$dir/sim.capture")
+CONF
+  export T6_QBUS_SIM_CONFIG
+  T6_QBUS_SIM_CONFIG=$(windows_path "$dir/sim.conf")
+}
+
+# window_screenshot <title> <file.png>: the visible window of that title only.
+window_screenshot() {
+  local id
+  id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
+  [ -n "$id" ] && import -window "$id" "$2" 2>/dev/null
+}
+
 cleanup() {
   if [ -d "$WINE_PREFIX_DIR" ]; then
     WINEPREFIX="$WINE_PREFIX_DIR" wineserver -k >/dev/null 2>&1 || true
