@@ -30,7 +30,11 @@ run_ctest() {
   else
     total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
     bad=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$summary")
-    [ "$bad" -eq 0 ] || sed -n '/The following tests FAILED/,$p' "$log"
+    if [ "$bad" -ne 0 ]; then
+      # The output of each failed test, then the list.
+      awk '/\*\*\*(Failed|Timeout|Exception)|Subprocess/ {show=1} /^ *Start +[0-9]+:/ {show=0} show' "$log" | head -n 400
+      sed -n '/The following tests FAILED/,$p' "$log"
+    fi
     passed=$((passed + total - bad))
     failed=$((failed + bad))
     echo "$preset: $summary"

@@ -22,7 +22,7 @@ std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counte
   // The file must not be reloaded into the player; with a nonzero status code
   // Start closes the dialog.
   job.view.EnableBrowse(false);
-  job.view.OfferClose(finished);
   job.state.busy = 0;
+  job.view.OfferClose(finished);
   return 0;
 }

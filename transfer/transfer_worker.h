@@ -35,5 +35,7 @@ struct TransferJob {
 };
 
 // Runs one transfer to its end and returns the thread's exit code, 0. Busy is
-// cleared last: once it reads 0 the worker touches nothing of the dialog's.
+// cleared just before Start is offered as "Close": whatever the operator does
+// on seeing "Close", Esc included, finds the transfer over. The dialog waits
+// for the worker before it lets its controls go.
 std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counter);

@@ -221,7 +221,9 @@ TEST(UpdateDialog, AnOperatorUpdatesTheDeviceWithTheKeyboardAndTheMouse) {
   // Start by Enter; Esc during the transfer is swallowed.
   run.Focus(IDC_START);
   run.PressKey(VK_RETURN);
-  ASSERT_TRUE(run.PumpUntil([&] { return run.Text(IDC_STATUS) == "Installing..."; }));
+  ASSERT_TRUE(run.PumpUntil([&] { return run.Text(IDC_STATUS) == "Installing..."; }))
+      << "code " << run.code() << ", ended " << run.dialog().ended() << ", focus " << GetDlgCtrlID(GetFocus())
+      << ", status \"" << run.Text(IDC_STATUS) << "\", busy " << run.dialog().state().busy.load();
   EXPECT_EQ(1u, run.dialog().state().busy.load());
   EXPECT_FALSE(run.Enabled(IDC_BROWSE));
   run.PressKey(VK_ESCAPE);

@@ -163,14 +163,15 @@ bool OpenFile(DWORD pid, const std::string& path, DWORD boundMs) {
                       &ignored);
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   // A path that does not exist keeps the dialog open behind a box of its own.
-  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 3000);
+  // Gone, not merely hidden: the updater has then left the dialog's loop.
+  return WaitUntil([&] { return !IsWindow(dialog); }, 3000);
 }
 
 bool CancelOpen(DWORD pid, DWORD boundMs) {
   const HWND dialog = WaitForOpenDialog(pid, boundMs);
   if (dialog == nullptr) return false;
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 3000);
+  return WaitUntil([&] { return !IsWindow(dialog); }, 3000);
 }
 
 AnsweredBox AnswerBox(DWORD pid, const std::string& title, DWORD boundMs) {
@@ -190,7 +191,7 @@ AnsweredBox AnswerBox(DWORD pid, const std::string& title, DWORD boundMs) {
     if (!text.empty()) answer.texts.push_back(text);
   }
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 3000);
+  WaitUntil([&] { return !IsWindow(box); }, 3000);
   return answer;
 }
 
