@@ -84,8 +84,9 @@ wait "$watcher" || true
 final=$(sed -n 's/.*the window has closed; last status: "\(.*\)"$/\1/p' "$run_dir/watch.log" | tail -n 1)
 echo "== final status: \"$final\""
 echo "== what the simulated t6 received"
+started_after=$(sed -n 's/^the transfer began after counter reading \([0-9]*\)$/\1/p' "$run_dir/watch.log" | tail -n 1)
 verified=true
-build/host/tools/verify_capture "$file" "$run_dir/sim.stats" "$run_dir/sim.capture" || verified=false
+build/host/tools/verify_capture "$file" "$run_dir/sim.stats" "$run_dir/sim.capture" $started_after || verified=false
 if [ "$final" != "Transfer complete. Please wait until t6/t10 rebooting completion." ]; then
   verified=false
 fi

@@ -207,7 +207,7 @@ bool ReadSysExStream(const std::vector<std::uint8_t>& file, SysExStream& stream,
 }
 
 CaptureCheck CheckCapture(const SysExStream& stream, const std::vector<sim::CapturedWrite>& writes,
-                          std::uint64_t ticksPerSecond) {
+                          std::uint64_t ticksPerSecond, std::uint64_t startedAfter) {
   CaptureCheck check;
   std::vector<Place> places;
   std::vector<std::size_t> firstChunk;  // per message, its place in the write sequence
@@ -241,15 +241,16 @@ CaptureCheck CheckCapture(const SysExStream& stream, const std::vector<sim::Capt
   }
   check.equal = check.mismatch.empty();
 
-  // The capture cannot see the transfer's start: the first message's first
-  // chunk is the reference for both the due and the actual times, so a late
-  // first message shortens every later gap by its own lateness.
   if (ticksPerSecond == 0 || writes.empty()) return check;
-  const std::int64_t dueMs0 = stream.messages.empty() ? 0 : stream.messages[0].dueMs;
+  // Without a reading from before the start, the first message's first chunk
+  // is the reference for both the due and the actual times, so a late first
+  // message shortens every later gap by its own lateness.
+  check.fromBeforeStart = startedAfter != 0;
+  const std::uint64_t reference = check.fromBeforeStart ? startedAfter : writes[0].ticks;
+  const std::int64_t dueMs0 = check.fromBeforeStart || stream.messages.empty() ? 0 : stream.messages[0].dueMs;
   for (std::size_t m = 0; m < firstChunk.size() && firstChunk[m] < writes.size(); ++m) {
-    check.departures.push_back(
-        {(static_cast<std::int64_t>(stream.messages[m].dueMs) - dueMs0) * 1000,
-         ElapsedUs(writes[0].ticks, writes[firstChunk[m]].ticks, ticksPerSecond)});
+    check.departures.push_back({(static_cast<std::int64_t>(stream.messages[m].dueMs) - dueMs0) * 1000,
+                                ElapsedUs(reference, writes[firstChunk[m]].ticks, ticksPerSecond)});
   }
   return check;
 }
@@ -260,8 +261,9 @@ bool EndsAtFirstFailure(const std::vector<sim::CapturedWrite>& writes) {
   return failed == writes.end() || failed + 1 == writes.end();
 }
 
-std::size_t CountEarly(const std::vector<Departure>& departures, std::int64_t toleranceUs) {
+std::size_t CountEarly(const CaptureCheck& check) {
+  const std::int64_t tolerance = check.fromBeforeStart ? 0 : kEarlyToleranceUs;
   return static_cast<std::size_t>(
-      std::count_if(departures.begin(), departures.end(),
-                    [toleranceUs](const Departure& d) { return d.actual + toleranceUs < d.due; }));
+      std::count_if(check.departures.begin(), check.departures.end(),
+                    [tolerance](const Departure& d) { return d.actual + tolerance < d.due; }));
 }

@@ -34,19 +34,26 @@ struct CaptureCheck {
   std::string mismatch;  // the first difference; writes and messages count from 0, chunks from 1
   std::size_t failedWrites = 0;  // result < 0
   // Microseconds, one per message whose first chunk was captured (by place in
-  // the capture), measured from the first message's first chunk.
+  // the capture), measured from the reference below.
   std::vector<Departure> departures;
+  // True: from a moment before the transfer began; false: from the first
+  // message's first chunk.
+  bool fromBeforeStart = false;
 };
 
+// The capture alone cannot see the moment the transfer starts. startedAfter is
+// a counter reading (the simulator's counter) taken before the transfer began,
+// e.g. when Start was pressed, or 0 when none is known; departures are then
+// measured from the first message's first chunk instead.
 CaptureCheck CheckCapture(const SysExStream& stream, const std::vector<sim::CapturedWrite>& writes,
-                          std::uint64_t ticksPerSecond);
+                          std::uint64_t ticksPerSecond, std::uint64_t startedAfter = 0);
 
 // True when no write follows the first failed one (or none failed).
 bool EndsAtFirstFailure(const std::vector<sim::CapturedWrite>& writes);
 
-// The program paces with a millisecond counter, and the first message (the
-// reference) may itself leave a little late: an earlier departure by up to this
-// much is not early.
+// Measured from before the start, a message that left before its due time
+// certainly left early. Measured from the first message, which may itself
+// leave a little after the start, an earlier departure by up to this much
+// (the resolution of the program's millisecond pacing) is not counted.
 constexpr std::int64_t kEarlyToleranceUs = 1000;
-std::size_t CountEarly(const std::vector<Departure>& departures,
-                       std::int64_t toleranceUs = kEarlyToleranceUs);
+std::size_t CountEarly(const CaptureCheck& check);

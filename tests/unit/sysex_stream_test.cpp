@@ -181,6 +181,8 @@ TEST(CaptureCheck, TimesFirstChunksFromTheFirstMessage) {
             TimesOf(CheckCapture(stream, writes, 10000000)));
   writes.resize(2);  // the last message never captured
   EXPECT_EQ((Times{{0, 0}, {50000, 50012}}), TimesOf(CheckCapture(stream, writes, 10000000)));
+  // From a reading 0.2 ms before the start instead: due times as they are.
+  EXPECT_EQ((Times{{0, 200}, {50000, 50212}}), TimesOf(CheckCapture(stream, writes, 10000000, start - 2000)));
 }
 
 TEST(CaptureCheck, EndsAtFirstFailureOnlyWhenNothingFollowsIt) {
@@ -193,9 +195,12 @@ TEST(CaptureCheck, EndsAtFirstFailureOnlyWhenNothingFollowsIt) {
   }
 }
 
-TEST(CaptureCheck, CountsEarlyOnlyBeyondTheMillisecondTolerance) {
-  EXPECT_EQ(1u, CountEarly({{5000, 4000}, {5000, 3999}, {5000, 9000}}));
-  EXPECT_EQ(2u, CountEarly({{5000, 4000}, {5000, 3999}, {5000, 9000}}, 0));
+TEST(CaptureCheck, CountsEarlyBeyondTheToleranceOfItsReference) {
+  CaptureCheck check;
+  check.departures = {{5000, 4000}, {5000, 3999}, {5000, 4999}, {5000, 9000}};
+  EXPECT_EQ(1u, CountEarly(check)) << "from the first message: 1 ms of tolerance";
+  check.fromBeforeStart = true;
+  EXPECT_EQ(3u, CountEarly(check)) << "from before the start: none";
 }
 
 }  // namespace

@@ -33,16 +33,21 @@ inline Bytes UpdateFile(std::uint32_t spacingTicks = 48) {
   return BuildSmf(0, 480, {track.body()});
 }
 
-// Browse, the file into the file-open dialog, Start.
-inline bool StartTransfer(const op::UpdaterWindow& window, const std::string& path) {
+// Browse, the file into the file-open dialog, Start. pressed gets a counter
+// reading from before the press: the transfer starts after it.
+inline bool StartTransfer(const op::UpdaterWindow& window, const std::string& path,
+                          std::uint64_t* pressed = nullptr) {
   if (!window.Click(op::kBrowse) || !op::OpenFile(window.pid(), path, 10000)) return false;
   window.Sync();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  if (pressed != nullptr) *pressed = static_cast<std::uint64_t>(now.QuadPart);
   return window.Click(op::kStart);
 }
 
 // A whole update; true once Start offers "Close".
-inline bool Update(const op::UpdaterWindow& window, const std::string& path) {
-  return StartTransfer(window, path) &&
+inline bool Update(const op::UpdaterWindow& window, const std::string& path, std::uint64_t* pressed = nullptr) {
+  return StartTransfer(window, path, pressed) &&
          op::WaitUntil([&] { return window.Text(op::kStart) == "Close"; }, kTransferBoundMs);
 }
 

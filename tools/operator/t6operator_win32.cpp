@@ -63,7 +63,9 @@ int Usage() {
 
 // Follows the window: status lines with the time since the watch began, the
 // port name, Start's text, and the progress (a bar redrawn in place on a
-// terminal; a line every 10 % otherwise).
+// terminal; a line every 10 % otherwise). At the end it tells the last counter
+// reading (QueryPerformanceCounter) taken before the status read
+// "Installing...": the transfer began after it.
 int Watch(bool tty) {
   const ULONGLONG begin = GetTickCount64();
   const auto stamp = [&] { return static_cast<double>(GetTickCount64() - begin) / 1000.0; };
@@ -75,17 +77,23 @@ int Watch(bool tty) {
   std::string status = "\x01", port, start = "Start";
   int progress = 0;
   bool barShown = false;
+  LONGLONG beforeInstalling = 0;
+  bool installing = false;
   const auto endBar = [&] {
     if (barShown) std::printf("\n");
     barShown = false;
   };
   for (;;) {
+    LARGE_INTEGER polled;
+    QueryPerformanceCounter(&polled);
     const std::string nowStatus = window.Text(op::kStatus);
     const std::string nowPort = window.Text(op::kPortName);
     const std::string nowStart = window.Text(op::kStart);
     const int nowProgress = window.Progress();
     // A window on its way out reads empty: Start always has a label while it lives.
     if (!window || !IsWindowVisible(window.hwnd()) || nowStart.empty()) break;
+    if (!installing && nowStatus == "Installing...") installing = true;
+    if (!installing) beforeInstalling = polled.QuadPart;
     if (nowStatus != status) {
       endBar();
       std::printf("[%7.2f s] status: \"%s\"\n", stamp(), nowStatus.c_str());
@@ -113,10 +121,11 @@ int Watch(bool tty) {
       start = nowStart;
     }
     std::fflush(stdout);
-    Sleep(50);
+    Sleep(20);
   }
   endBar();
   std::printf("[%7.2f s] the window has closed; last status: \"%s\"\n", stamp(), status.c_str());
+  if (installing) std::printf("the transfer began after counter reading %lld\n", beforeInstalling);
   return 0;
 }
 
