@@ -53,8 +53,14 @@ operator watch $tty_flag | tee "$run_dir/watch.log" &
 watcher=$!
 
 operator_failed=""
+photographer=""
 if $interactive; then
   echo "The updater's window is open on $DISPLAY: pick the file with Browse, press Start, then Close."
+  # Only looks: the same screenshots as the automated run takes.
+  { operator wait-ready 86400 && screenshot device-ready
+    operator wait-progress 30 86400 && screenshot mid-transfer
+    operator wait-text start Close 86400 && screenshot done; } >/dev/null 2>&1 &
+  photographer=$!
 else
   if ! operator wait-ready 60; then
     operator_failed="the device was not found"
@@ -79,6 +85,7 @@ fi
 
 wait "$updater" || echo "the updater ended with status $?"
 wait "$watcher" || true
+[ -z "$photographer" ] || kill "$photographer" 2>/dev/null || true
 [ -z "$operator_failed" ] || { echo "== not updated: $operator_failed"; exit 1; }
 
 final=$(sed -n 's/.*the window has closed; last status: "\(.*\)"$/\1/p' "$run_dir/watch.log" | tail -n 1)

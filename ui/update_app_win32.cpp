@@ -9,13 +9,17 @@
 #include "ui/update_dlg_win32.h"
 
 int CWinApplication::Run() {
-  if (!InitInstance()) return 0;
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+  try {
+    if (!InitInstance()) return 0;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+  } catch (...) {
+    return 1;  // nothing to show: the dialog, if any, is gone
   }
-  return static_cast<int>(message.wParam);
 }
 
 std::wstring ExecutableBaseName() {

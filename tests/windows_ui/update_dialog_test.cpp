@@ -149,6 +149,8 @@ TEST(UpdateDialog, WithoutServiceOrNodeListItStaysIdleWithTheError) {
     EXPECT_FALSE(run.Enabled(IDC_BROWSE)) << c.config;
     EXPECT_FALSE(run.Enabled(IDC_START)) << c.config;
     EXPECT_EQ("", run.Text(IDC_PORT_NAME)) << c.config;
+    run.PressKey(VK_ESCAPE);
+    EXPECT_TRUE(run.dialog().ended()) << c.config << ": Esc closes while no transfer runs";
     const sim::SimReport report = run.CloseAndReport();
     ASSERT_TRUE(run.reportLoaded() || c.code == 0x80000001u) << c.config;
     EXPECT_EQ(0, report.stats.liveObjects) << c.config;
