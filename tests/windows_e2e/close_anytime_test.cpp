@@ -49,7 +49,7 @@ TEST_P(CloseAnyTime, EndsWithinTwoSecondsAndReleasesEverything) {
     SCOPED_TRACE(what);
 
     e2e::Run run(e2e::kT6, "t6close-" + std::to_string(GetParam()));
-    ASSERT_TRUE(run.ok());
+    ASSERT_TRUE(run.ok()) << run.failure();
     const op::UpdaterWindow window = run.process().Window();
     ASSERT_TRUE(window);
     if (phase != Phase::kSearching) {

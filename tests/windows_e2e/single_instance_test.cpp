@@ -50,7 +50,7 @@ bool SecondCopyEndsShowingNothing(const std::string& exe, DWORD& exitCode) {
 
 TEST(SingleInstance, ASecondStartBringsTheFirstForwardRestoredAndEndsAtOnce) {
   e2e::Run first(e2e::kT6, "t6single");
-  ASSERT_TRUE(first.ok());
+  ASSERT_TRUE(first.ok()) << first.failure();
   const op::UpdaterWindow window = first.process().Window();
   ASSERT_TRUE(window);
   window.Minimise();

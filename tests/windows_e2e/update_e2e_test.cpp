@@ -54,7 +54,7 @@ TEST_P(FullUpdate, TheDeviceReceivesTheFilesSysExStreamOnTimeAndCloseEndsTheProg
   const TempFile file(bytes);
 
   e2e::Run run(GetParam().config);
-  ASSERT_TRUE(run.ok());
+  ASSERT_TRUE(run.ok()) << run.failure();
   const op::UpdaterWindow window = run.process().Window();
   ASSERT_TRUE(window);
   EXPECT_TRUE(op::WaitUntil([&] { return window.Text(op::kStatus) == GetParam().searching; }, 2000));
@@ -100,7 +100,7 @@ class Search : public testing::TestWithParam<SearchCase> {};
 // the step that failed last; a device switched on in between is found.
 TEST_P(Search, EndsWithTheMessageOfTheStepThatFailedLast) {
   e2e::Run run(GetParam().config);
-  ASSERT_TRUE(run.ok());
+  ASSERT_TRUE(run.ok()) << run.failure();
   const op::UpdaterWindow window = run.process().Window();
   ASSERT_TRUE(window);
   const auto searching = [&] {
@@ -152,7 +152,7 @@ TEST(Browse, RejectsBadFilesAndACancelThenAcceptsAGoodFile) {
   const TempFile good(UpdateFile());
 
   e2e::Run run(e2e::kT6);
-  ASSERT_TRUE(run.ok());
+  ASSERT_TRUE(run.ok()) << run.failure();
   const op::UpdaterWindow window = run.Ready();
   ASSERT_TRUE(window);
 
@@ -197,7 +197,7 @@ TEST(Transfer, AFailedWriteShowsTheCommunicationErrorAndNothingIsWrittenAfterIt)
   const TempFile file(bytes);
 
   e2e::Run run(std::string("write_fail_at = 5\n") + e2e::kT6);
-  ASSERT_TRUE(run.ok());
+  ASSERT_TRUE(run.ok()) << run.failure();
   const op::UpdaterWindow window = run.Ready();
   ASSERT_TRUE(window);
   ASSERT_TRUE(Update(window, file.path()));
@@ -218,7 +218,7 @@ TEST(Transfer, AFailedWriteShowsTheCommunicationErrorAndNothingIsWrittenAfterIt)
 TEST(Keyboard, OnlyNavigationEnterAndEscWhenIdleDoAnything) {
   const TempFile file(UpdateFile(480));  // about 11 s of transfer: time to press Esc
   e2e::Run run(e2e::kT6);
-  ASSERT_TRUE(run.ok());
+  ASSERT_TRUE(run.ok()) << run.failure();
   const op::UpdaterWindow window = run.Ready();
   ASSERT_TRUE(window);
 

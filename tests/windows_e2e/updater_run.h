@@ -106,10 +106,18 @@ class Run {
  public:
   explicit Run(const std::string& simConfig, const std::string& exeName = "t6e2e-" + TestName())
       : folder_("t6e2e-" + TestName()), copy_(exeName) {
-    ok_ = copy_.ok() && folder_.Configure(simConfig) && process_.Start(copy_.path());
+    if (!copy_.ok()) {
+      failure_ = "could not copy the updater to " + copy_.path();
+    } else if (!folder_.Configure(simConfig)) {
+      failure_ = "could not configure the simulator";
+    } else if (!process_.Start(copy_.path())) {
+      failure_ = "could not start " + copy_.path() + ": error " + std::to_string(GetLastError());
+    }
   }
 
-  bool ok() const { return ok_; }
+  bool ok() const { return failure_.empty(); }
+  // Why the run could not be set up.
+  const std::string& failure() const { return failure_; }
   UpdaterProcess& process() { return process_; }
   const UpdaterCopy& copy() const { return copy_; }
 
@@ -130,7 +138,7 @@ class Run {
   simulated::SimFolder folder_;
   UpdaterCopy copy_;
   UpdaterProcess process_;
-  bool ok_ = false;
+  std::string failure_;
 };
 
 }  // namespace e2e
