@@ -62,8 +62,9 @@ class DialogTransferView final : public ITransferView {
   IProgressBar& ProgressBar() override { return progress_; }
   void Beep() override { MessageBeep(MB_OK); }
   void OfferClose(bool finished) override {
-    SetDlgItemTextA(dialog_, IDC_START, UpdateController::kCloseText);
+    // Enabled first: whoever sees "Close" can press it.
     Enable(IDC_START, true);
+    SetDlgItemTextA(dialog_, IDC_START, UpdateController::kCloseText);
     // The focus belongs to the dialog's thread: it moves it when it gets there.
     PostMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, IDC_START)), TRUE);
     PostMessageW(dialog_, kTransferEndedMessage, finished ? 1 : 0, 0);

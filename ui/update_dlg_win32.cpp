@@ -71,8 +71,10 @@ BOOL CtUpdateDlg::OnInitDialog() {
 bool CtUpdateDlg::PreTranslateMessage(const MSG& message) {
   if (message.message != WM_KEYDOWN) return false;
   if (message.hwnd != hwnd() && !IsChild(hwnd(), message.hwnd)) return false;
-  const HWND focus = GetFocus();
-  const bool onControl = focus != nullptr && IsChild(hwnd(), focus);
+  // The system sends a key to the window with the keyboard focus: the key's
+  // own window says which control had it when it was pressed.
+  const HWND focus = message.hwnd;
+  const bool onControl = IsChild(hwnd(), focus) != FALSE;
   return controller_.KeyDown(static_cast<unsigned>(message.wParam), onControl ? GetDlgCtrlID(focus) : 0,
                              onControl && IsWindowEnabled(focus));
 }

@@ -223,20 +223,17 @@ TEST(Keyboard, OnlyNavigationEnterAndEscWhenIdleDoAnything) {
   ASSERT_TRUE(window);
 
   // Enter on About... opens the About box; on the file box with no file, the warning.
-  window.Focus(op::kAbout);
-  window.PressKey(VK_RETURN);
+  window.PressKey(VK_RETURN, op::kAbout);
   const op::AnsweredBox about = op::AnswerBox(window.pid(), op::kAboutTitle, 5000);
   ASSERT_TRUE(about.found);
   EXPECT_TRUE(Contains(about.texts, "t6/t10 Update Program Version 1.0.1"));
-  window.Focus(op::kFileName);
-  window.PressKey(VK_RETURN);
+  window.PressKey(VK_RETURN, op::kFileName);
   const op::AnsweredBox warning = op::AnswerBox(window.pid(), op::kUpdaterTitle, 5000);
   ASSERT_TRUE(warning.found);
   EXPECT_TRUE(Contains(warning.texts, "Input Update File!!"));
 
   // Letters, digits and space on Browse: no file-open dialog, nothing changes.
-  window.Focus(op::kBrowse);
-  for (const WORD vk : {WORD{'B'}, WORD{'Q'}, WORD{'7'}, WORD{VK_SPACE}}) window.PressKey(vk);
+  for (const WORD vk : {WORD{'B'}, WORD{'Q'}, WORD{'7'}, WORD{VK_SPACE}}) window.PressKey(vk, op::kBrowse);
   EXPECT_FALSE(op::CancelOpen(window.pid(), 500));
   EXPECT_EQ("", window.Text(op::kFileName));
 
@@ -244,8 +241,7 @@ TEST(Keyboard, OnlyNavigationEnterAndEscWhenIdleDoAnything) {
   ASSERT_TRUE(op::OpenFile(window.pid(), file.path(), 10000));
   window.Sync();
   ASSERT_TRUE(window.Enabled(op::kStart));
-  window.Focus(op::kStart);
-  window.PressKey(VK_RETURN);
+  window.PressKey(VK_RETURN, op::kStart);
   ASSERT_TRUE(op::WaitUntil([&] { return window.Text(op::kStatus) == "Installing..."; }, 3000));
   window.PressKey(VK_ESCAPE);
   Sleep(500);

@@ -72,18 +72,20 @@ class DialogRun {
     PumpUntil([until] { return GetTickCount64() >= until; }, ms + 1000);
   }
 
-  // A key as the operator's keyboard delivers it: to the focused control.
-  void PressKey(WPARAM vk) {
-    const HWND focus = GetFocus();
-    const HWND target = focus != nullptr ? focus : hwnd();
+  // A key as the keyboard delivers it: to the focused control. With a control
+  // id, the focus is put there first and the key goes to that control, even
+  // if a window of another process takes the foreground meanwhile.
+  void PressKey(WPARAM vk, int id = 0) {
+    HWND target = GetFocus() != nullptr ? GetFocus() : hwnd();
+    if (id != 0) {
+      SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+      target = Item(id);
+    }
     PostMessageW(target, WM_KEYDOWN, vk, 1);
     PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
     PumpFor(50);
   }
-  void Focus(int id) {
-    SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
-    PumpFor(20);
-  }
+
   void Click(int id) {
     PostMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
     PumpFor(20);

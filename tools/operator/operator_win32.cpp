@@ -109,6 +109,8 @@ void UpdaterWindow::Sync() const {
 }
 
 void UpdaterWindow::Focus(int id) const {
+  // A window in the background has no focus to move.
+  SetForegroundWindow(hwnd_);
   PostMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwnd_, id)), TRUE);
   WaitUntil([&] { return FocusedId() == id; }, 2000);
 }
@@ -121,11 +123,18 @@ bool UpdaterWindow::Click(int id) const {
   return true;
 }
 
-void UpdaterWindow::PressKey(WORD vk) const {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof(info);
-  GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &info);
-  const HWND target = info.hwndFocus != nullptr ? info.hwndFocus : hwnd_;
+void UpdaterWindow::PressKey(WORD vk, int id) const {
+  HWND target = hwnd_;
+  if (id != 0) {
+    Focus(id);
+    target = GetDlgItem(hwnd_, id);
+  } else {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &info) && info.hwndFocus != nullptr) {
+      target = info.hwndFocus;
+    }
+  }
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
   PostMessageW(target, WM_KEYDOWN, vk, scan | 1);
   PostMessageW(target, WM_KEYUP, vk, scan | 1 | (LPARAM{3} << 30));

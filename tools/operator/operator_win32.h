@@ -55,12 +55,16 @@ class UpdaterWindow {
   // Returns once the updater's window thread has handled everything it was
   // given before (a click, the end of a file-open dialog).
   void Sync() const;
-  // Moves the focus to the control, as a click or Tab would.
+  // Brings the window to the front and moves the focus to the control, as a
+  // click into it would.
   void Focus(int id) const;
   // A click on an enabled button; false (and nothing done) when it is disabled.
   bool Click(int id) const;
-  // A key pressed while the focus is where it is: posted to the focused control.
-  void PressKey(WORD vk) const;
+  // A key pressed while the focus is where it is: posted to the focused
+  // control. With a control id, the operator first puts the focus there (as a
+  // click into it would) and the key goes to that control even if another
+  // program takes the foreground meanwhile.
+  void PressKey(WORD vk, int id = 0) const;
   void Minimise() const;
   void Restore() const;
   // The close box.

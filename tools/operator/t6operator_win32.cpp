@@ -52,7 +52,8 @@ int Usage() {
       "  wait-enabled CONTROL SECONDS\n"
       "  wait-progress PERCENT SECONDS\n"
       "  wait-gone SECONDS           the window has closed\n"
-      "  click CONTROL | focus CONTROL | key VK (to the focused control, e.g. 0x0D)\n"
+      "  click CONTROL | focus CONTROL | key VK [CONTROL]   (VK e.g. 0x0D; to the focused control,\n"
+      "                              or focus CONTROL first and press it there)\n"
       "  open PATH | cancel-open     the file-open dialog\n"
       "  answer TITLE                prints the box's texts and presses OK\n"
       "  minimise | restore | close | state\n"
@@ -200,7 +201,9 @@ int Run(int argc, char** argv) {
     return window.FocusedId() == id ? 0 : 1;
   }
   if (command == "key" && arg(2)) {
-    window.PressKey(static_cast<WORD>(std::strtoul(arg(2), nullptr, 0)));
+    const int id = arg(3) ? ControlId(arg(3)) : 0;
+    if (arg(3) && id == 0) return Usage();
+    window.PressKey(static_cast<WORD>(std::strtoul(arg(2), nullptr, 0)), id);
     return 0;
   }
   if (command == "minimise") {
