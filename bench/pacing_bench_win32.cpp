@@ -1,19 +1,28 @@
 // Pacing: how late each SysEx message's first chunk reaches the simulated
-// driver service after its due time, for a file of a few hundred messages
-// spread over a few seconds. The whole program path: the device search, the
-// file loaded as the dialog loads it, the transfer worker at its priority.
-// Prints figures, asserts nothing. Needs qbus_sim.dll registered in the prefix.
-//   pacing_bench [runs]   (default 3; one search, then that many transfers)
+// driver service after its due time, and how much processor time the
+// transfer takes, for a file of a few hundred messages spread over a few
+// seconds. The whole program path: the device search, the file loaded as the
+// dialog loads it, the transfer worker at its priority. Four rows: the worker
+// spinning all the way to each due time, and sleeping until just before it,
+// each on a quiet machine and beside two processor-bound processes that the
+// benchmark starts and stops itself. Prints figures, asserts nothing. Needs
+// qbus_sim.dll registered in the prefix.
+//   pacing_bench [runs]   (default 3 transfers a row; one search for all)
+//   pacing_bench --burn   (a load process: spins until it is ended)
+#include <windows.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "tests/support/temp_file.h"
 #include "tests/windows_transfer/simulated_transfer.h"
 #include "tools/smf_builder.h"
 #include "transfer/lateness.h"
+#include "transfer/pacing_sleeper_win32.h"
 #include "transfer/update_file.h"
 
 namespace {
@@ -79,9 +88,79 @@ std::vector<Bytes> ExpectedChunks(const std::vector<Message>& messages,
 
 double Microseconds(std::int64_t nanoseconds) { return static_cast<double>(nanoseconds) / 1000.0; }
 
+std::uint64_t FileTimeTicks(const FILETIME& time) {
+  return static_cast<std::uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+// Processor time of this process (the transfer worker does nearly all of it
+// while a transfer runs), in 100 ns units.
+std::uint64_t ProcessorTime() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  return FileTimeTicks(kernel) + FileTimeTicks(user);
+}
+
+std::uint64_t Now100ns() {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<std::uint64_t>(now.QuadPart) / static_cast<std::uint64_t>(frequency.QuadPart) * 10000000u +
+         static_cast<std::uint64_t>(now.QuadPart) % static_cast<std::uint64_t>(frequency.QuadPart) * 10000000u /
+             static_cast<std::uint64_t>(frequency.QuadPart);
+}
+
+// Two copies of this program spinning, for as long as the object lives.
+class LoadProcesses {
+ public:
+  explicit LoadProcesses(bool start) {
+    if (!start) return;
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof(self));
+    for (PROCESS_INFORMATION& p : processes_) {
+      STARTUPINFOA startup = {};
+      startup.cb = sizeof(startup);
+      std::string commandLine = std::string("\"") + self + "\" --burn";
+      if (CreateProcessA(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &p)) {
+        CloseHandle(p.hThread);
+      } else {
+        p.hProcess = nullptr;
+      }
+    }
+    Sleep(300);  // let them get going
+  }
+  ~LoadProcesses() {
+    for (PROCESS_INFORMATION& p : processes_) {
+      if (p.hProcess == nullptr) continue;
+      TerminateProcess(p.hProcess, 0);
+      WaitForSingleObject(p.hProcess, 5000);
+      CloseHandle(p.hProcess);
+    }
+  }
+  LoadProcesses(const LoadProcesses&) = delete;
+  LoadProcesses& operator=(const LoadProcesses&) = delete;
+
+ private:
+  PROCESS_INFORMATION processes_[2] = {};
+};
+
+struct Row {
+  const char* name;
+  TransferWorker::Pacing pacing;
+  bool load;
+};
+
+struct Measured {
+  std::uint64_t rangeTicks;
+  double processorShare;  // processor time over wall time of the transfer
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--burn") {
+    for (volatile unsigned spin = 0;; spin = spin + 1) {
+    }
+  }
   const int runs = argc > 1 ? std::atoi(argv[1]) : 3;
   if (runs < 1) {
     std::fprintf(stderr, "usage: pacing_bench [runs]\n");
@@ -115,15 +194,27 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::vector<std::uint64_t> rangeTicks;
-  for (int run = 0; run < runs; ++run) {
-    simulated::RecordingTransferView view;
-    if (!simulated::RunTransfer(state, *player, *link.port.get(), view) ||
-        state.statusCode.load() != status::kRebooting) {
-      std::fprintf(stderr, "pacing_bench: transfer %d failed\n", run + 1);
-      return 1;
+  const Row rows[] = {
+      {"spin, quiet", TransferWorker::Pacing::kSpin, false},
+      {"sleep-then-spin, quiet", TransferWorker::Pacing::kSleepThenSpin, false},
+      {"spin, 2 busy processes", TransferWorker::Pacing::kSpin, true},
+      {"sleep-then-spin, 2 busy processes", TransferWorker::Pacing::kSleepThenSpin, true},
+  };
+  std::vector<Measured> measured;
+  for (const Row& row : rows) {
+    const LoadProcesses load(row.load);
+    for (int run = 0; run < runs; ++run) {
+      simulated::RecordingTransferView view;
+      const std::uint64_t processorBefore = ProcessorTime();
+      const std::uint64_t wallBefore = Now100ns();
+      if (!simulated::RunTransfer(state, *player, *link.port.get(), view, row.pacing) ||
+          state.statusCode.load() != status::kRebooting) {
+        std::fprintf(stderr, "pacing_bench: a transfer failed (%s)\n", row.name);
+        return 1;
+      }
+      const double wall = static_cast<double>(Now100ns() - wallBefore);
+      measured.push_back({view.progress.rangeTicks, static_cast<double>(ProcessorTime() - processorBefore) / wall});
     }
-    rangeTicks.push_back(view.progress.rangeTicks);
   }
   link.ReleaseAll();  // the simulator writes its report now
 
@@ -134,41 +225,51 @@ int main(int argc, char** argv) {
   }
   const std::int64_t perSecond = static_cast<std::int64_t>(report.stats.ticksPerSecond);
 
-  std::printf("pacing under Wine: %u messages, %llu bytes in %u writes per transfer, last due at %llu ms\n",
+  PacingSleeper probe;
+  probe.Begin();
+  std::printf("pacing under Wine: %u messages, %llu bytes in %u writes per transfer, last due at %llu ms; "
+              "%d transfers a row; sleeps on %s\n",
               summary.messages, static_cast<unsigned long long>(summary.bytes), summary.writes,
-              static_cast<unsigned long long>(
-                  simulated::DueMillisecondsAtDefaultTempo(messages.back().tick, kDivision)));
-  for (int run = 0; run < runs; ++run) {
-    const std::size_t base = static_cast<std::size_t>(run) * expected.size();
-    if (report.writes.size() < base + expected.size()) {
-      std::printf("run %d: the capture holds %zu writes, too few\n", run + 1, report.writes.size());
-      continue;
-    }
-    bool matches = true;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      if (report.writes[base + i].bytes != expected[i]) matches = false;
-    }
-
-    // Nanoseconds since the range was set, just before Play's start reading.
+              static_cast<unsigned long long>(simulated::DueMillisecondsAtDefaultTempo(messages.back().tick, kDivision)),
+              runs,
+              probe.highResolutionTimer() ? "a high-resolution waitable timer"
+                                          : probe.timerPeriodRaised() ? "Sleep with a 1 ms timer period" : "Sleep");
+  probe.End();
+  std::printf("%-34s %10s %10s %10s %6s %9s %10s  %s\n", "row", "p50 us", "p99 us", "max us", "early", "over 1 ms",
+              "processor", "capture");
+  for (std::size_t r = 0; r < sizeof(rows) / sizeof(rows[0]); ++r) {
     std::vector<Departure> departures;
-    for (std::size_t m = 0; m < messages.size(); ++m) {
-      const std::int64_t dueMs =
-          static_cast<std::int64_t>(simulated::DueMillisecondsAtDefaultTempo(messages[m].tick, kDivision));
-      const std::int64_t elapsed =
-          static_cast<std::int64_t>(report.writes[base + firstChunkOf[m]].ticks - rangeTicks[run]);
-      departures.push_back({dueMs * 1000000, elapsed / perSecond * 1000000000 +
-                                                 elapsed % perSecond * 1000000000 / perSecond});
+    double share = 0;
+    bool matches = true;
+    for (int run = 0; run < runs; ++run) {
+      const std::size_t index = r * static_cast<std::size_t>(runs) + static_cast<std::size_t>(run);
+      const std::size_t base = index * expected.size();
+      share += measured[index].processorShare / runs;
+      if (report.writes.size() < base + expected.size()) {
+        matches = false;
+        continue;
+      }
+      for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (report.writes[base + i].bytes != expected[i]) matches = false;
+      }
+      // Nanoseconds since the range was set, just before Play's start reading.
+      for (std::size_t m = 0; m < messages.size(); ++m) {
+        const std::int64_t dueMs =
+            static_cast<std::int64_t>(simulated::DueMillisecondsAtDefaultTempo(messages[m].tick, kDivision));
+        const std::int64_t elapsed =
+            static_cast<std::int64_t>(report.writes[base + firstChunkOf[m]].ticks - measured[index].rangeTicks);
+        departures.push_back({dueMs * 1000000, elapsed / perSecond * 1000000000 +
+                                                   elapsed % perSecond * 1000000000 / perSecond});
+      }
     }
     const LatenessSummary s = SummarizeLateness(departures);
     std::size_t overOneMs = 0;
     for (const Departure& d : departures) {
       if (d.actual - d.due > 1000000) ++overOneMs;
     }
-    std::printf(
-        "run %d: first-chunk lateness p50 %.1f us, p99 %.1f us, max %.1f us; early %zu, over 1 ms %zu, "
-        "of %zu; capture %s the file\n",
-        run + 1, Microseconds(s.p50), Microseconds(s.p99), Microseconds(s.max), s.early, overOneMs, s.count,
-        matches ? "matches" : "DIFFERS FROM");
+    std::printf("%-34s %10.1f %10.1f %10.1f %6zu %9zu %9.1f%%  %s\n", rows[r].name, Microseconds(s.p50),
+                Microseconds(s.p99), Microseconds(s.max), s.early, overOneMs, share * 100.0,
+                matches ? "matches the file" : "DIFFERS FROM THE FILE");
   }
   return 0;
 }

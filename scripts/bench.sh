@@ -2,7 +2,7 @@
 # The benchmarks, kept out of the test command; they print figures and assert
 # nothing. Streaming overhead natively (Play against memcpy), then pacing under
 # Wine: the program's transfer into the simulated driver service.
-#   scripts/bench.sh [pacing runs]   (default 3)
+#   scripts/bench.sh [pacing runs]   (default 3 transfers a row)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$ROOT"
@@ -22,4 +22,6 @@ echo "== pacing (Wine, simulated driver service)"
 # Wine shows the Unix root as drive Z:.
 dll="$ROOT/build/windows/sim/qbus_sim.dll"
 cmake/wine-run.sh "$WINE_PREFIX_DIR" regsvr32 /s "Z:${dll//\//\\}"
+echo "machine load before (1, 5, 15 min averages): $(cut -d' ' -f1-3 /proc/loadavg)"
 cmake/wine-run.sh "$WINE_PREFIX_DIR" build/windows/bench/pacing_bench.exe "$runs"
+echo "machine load after (1, 5, 15 min averages): $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -44,13 +44,9 @@ class CRQDataPlay::Streamer final : public TrackVisitor {
         start_(link.counter.Now()) {}
 
   bool OnSysEx(std::uint32_t ticks, const std::uint8_t* message, std::uint32_t length) override {
-    const std::uint32_t due = DueMilliseconds(ticks, tempo_, player_.division_);
     // Absolute pacing: every message is measured from the start, so one that
-    // leaves late does not delay the rest. No sleeping: a sleep overshoots.
-    for (;;) {
-      if (link_.stop.StopRequested()) return false;
-      if (static_cast<std::uint32_t>(link_.counter.Now() - start_) >= due) break;
-    }
+    // leaves late does not delay the rest.
+    if (!WaitUntilDue(DueMilliseconds(ticks, tempo_, player_.division_))) return false;
 
     // The first chunk carries the status byte, so it takes one message byte less.
     std::uint32_t n = length < kSlotSize - 1 ? length : kSlotSize - 1;
@@ -77,6 +73,21 @@ class CRQDataPlay::Streamer final : public TrackVisitor {
   }
 
  private:
+  // False when a stop was requested first. A sleep may overshoot: it ends the
+  // spin margin before the due time, and the counter has the last word.
+  bool WaitUntilDue(std::uint32_t due) {
+    for (;;) {
+      if (link_.stop.StopRequested()) return false;
+      const std::uint32_t elapsed = link_.counter.Now() - start_;
+      if (elapsed >= due) return true;
+      const std::uint32_t remaining = due - elapsed;
+      if (link_.sleeper != nullptr && remaining > kSpinMarginMs) {
+        const std::uint32_t nap = remaining - kSpinMarginMs;
+        link_.sleeper->Sleep(nap < kSleepSliceMs ? nap : kSleepSliceMs);
+      }
+    }
+  }
+
   // The port may keep reading a slot until 15 further writes have been made,
   // so a slot is reused only after all the others.
   bool Write(std::uint32_t count) {

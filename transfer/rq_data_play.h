@@ -26,11 +26,17 @@ class CRQDataPlay : public CSMF {
  public:
   static constexpr int kSlotCount = 16;
   static constexpr std::uint32_t kSlotSize = 4096;
+  // With a sleeper, the wait for a message sleeps while more than the spin
+  // margin remains, at most a slice at a time so that a stop is seen within
+  // one slice, then spins on the counter.
+  static constexpr std::uint32_t kSpinMarginMs = 1;
+  static constexpr std::uint32_t kSleepSliceMs = 5;
 
   CRQDataPlay();
 
   // Streams track 0 from its start, paced from the first counter reading at
-  // the given tempo (Set Tempo events are ignored). Afterwards the error field
+  // the given tempo (Set Tempo events are ignored); a message never leaves
+  // before the counter shows it due, however the sleeper's sleeps turn out. Afterwards the error field
   // is 0 when End of Track was reached; -1 (a write failed, a stop was
   // requested, or the track ends after a delta time) or 6 (malformed event,
   // no End of Track) when the transfer failed. Allocates nothing.

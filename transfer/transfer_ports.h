@@ -1,6 +1,7 @@
 // What a transfer reaches outside the player: the progress bar, a millisecond
-// counter to pace by, the device's port and a stop request. The Win32 edges
-// implement the first two; the tests use fakes.
+// counter to pace by, a way to sleep, the device's port and a stop request.
+// The Win32 edges implement the counter, the sleeper and the progress bar; the
+// tests use fakes.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +28,24 @@ class IMillisecondCounter {
   ~IMillisecondCounter() = default;
 };
 
+// How the transfer's thread passes the time until a message is due. Begin and
+// End bracket one transfer (a platform may raise its timer resolution for it).
+// Sleep may wake a little early or late: the counter alone decides when a
+// message leaves.
+class IPacingSleeper {
+ public:
+  virtual void Begin() = 0;
+  virtual void End() = 0;
+  virtual void Sleep(std::uint32_t ms) = 0;
+
+ protected:
+  ~IPacingSleeper() = default;
+};
+
 struct TransferLink {
   IqBUSPort& port;  // the open "FIRM" port
   IMillisecondCounter& counter;
   const StopSignal& stop;  // a stop ends the transfer as failed
+  // Null: spin on the counter all the way to each due time.
+  IPacingSleeper* sleeper = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "transfer/transfer_thread_win32.h"
 
+#include "transfer/pacing_sleeper_win32.h"
 #include "transfer/performance_counter_win32.h"
 
 namespace {
@@ -34,8 +35,9 @@ void TransferWorker::Run(void* self) {
   try {
     const SystemAwakeScope awake;
     PerformanceCounterClock counter;  // fresh: its first reading is the transfer's start
+    PacingSleeper sleeper;
     const TransferJob job{*worker.view_, *worker.state_, *worker.player_, *worker.port_, worker.stop_};
-    TransferThread(job, counter);
+    TransferThread(job, counter, worker.pacing_ == Pacing::kSpin ? nullptr : &sleeper);
   } catch (...) {
     // Nothing crosses the thread's boundary; the operator sees a failed transfer.
     worker.state_->statusCode = status::Error(status::kCommunicationError);

@@ -1,6 +1,6 @@
-// Owns the thread that runs one transfer. The pacing spins on the counter, so
-// the thread runs at THREAD_PRIORITY_HIGHEST to keep ordinary work from
-// delaying a message.
+// Owns the thread that runs one transfer. The thread runs at
+// THREAD_PRIORITY_HIGHEST, so that ordinary work does not delay a message
+// once it is due.
 #pragma once
 
 #include "platform/worker_thread.h"
@@ -9,7 +9,13 @@
 
 class TransferWorker {
  public:
-  TransferWorker() = default;
+  // How the worker waits for a message's due time.
+  enum class Pacing {
+    kSleepThenSpin,  // sleeps until just before, then spins: a core is not kept busy
+    kSpin,           // spins all the way, as the benchmark compares
+  };
+
+  explicit TransferWorker(Pacing pacing = Pacing::kSleepThenSpin) : pacing_(pacing) {}
   // Stops a running transfer and waits for its thread.
   ~TransferWorker();
   TransferWorker(const TransferWorker&) = delete;
@@ -34,6 +40,7 @@ class TransferWorker {
   UpdateState* state_ = nullptr;
   CRQDataPlay* player_ = nullptr;
   IqBUSPort* port_ = nullptr;
+  const Pacing pacing_;
   StopSignal stop_;
   WorkerThread thread_;  // last: joined before the rest goes
 };

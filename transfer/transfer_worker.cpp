@@ -2,12 +2,35 @@
 
 #include "state/status_messages.h"
 
-std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counter) {
+namespace {
+
+// Begins the sleeper for the transfer and ends it on every way out.
+class PacingScope {
+ public:
+  explicit PacingScope(IPacingSleeper* sleeper) : sleeper_(sleeper) {
+    if (sleeper_ != nullptr) sleeper_->Begin();
+  }
+  ~PacingScope() {
+    if (sleeper_ != nullptr) sleeper_->End();
+  }
+  PacingScope(const PacingScope&) = delete;
+  PacingScope& operator=(const PacingScope&) = delete;
+
+ private:
+  IPacingSleeper* sleeper_;
+};
+
+}  // namespace
+
+std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counter, IPacingSleeper* sleeper) {
   job.view.EnableBrowse(false);
   job.view.EnableStart(false);
   job.view.SetStatusText(text::kInstalling);
 
-  job.player.Play(job.view.ProgressBar(), job.state.tempo, TransferLink{job.port, counter, job.stop});
+  {
+    const PacingScope pacing(sleeper);
+    job.player.Play(job.view.ProgressBar(), job.state.tempo, TransferLink{job.port, counter, job.stop, sleeper});
+  }
 
   const bool finished = job.player.error() == CSMF::kOk;
   if (!finished) {

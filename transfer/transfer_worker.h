@@ -38,4 +38,7 @@ struct TransferJob {
 // cleared just before Start is offered as "Close": whatever the operator does
 // on seeing "Close", Esc included, finds the transfer over. The dialog waits
 // for the worker before it lets its controls go.
-std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counter);
+// sleeper, when given, paces between messages and is begun and ended around
+// the transfer, whatever way it ends; without one the transfer spins.
+std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counter,
+                             IPacingSleeper* sleeper = nullptr);

@@ -156,6 +156,57 @@ TEST(Play, PacingIsAbsoluteSoALateMessageDoesNotShiftTheRest) {
   EXPECT_EQ(1000u, run.TimeOf(2));
 }
 
+TEST(Play, NeverLeavesEarlyHoweverTheSleepsTurnOut) {
+  const Bytes body = {
+      0x00, 0xF0, 0x01, 0xF7,        // tick 0
+      0x60, 0xF0, 0x01, 0xF7,        // tick 96, due 100 ms
+      0x01, 0xF0, 0x01, 0xF7,        // tick 97, due 101 ms
+      0x8E, 0x08, 0xF0, 0x01, 0xF7,  // tick 1897, due 1976 ms
+      0x00, 0xFF, 0x2F, 0x00};
+  const std::uint32_t due[] = {0, 100, 101, 1976};
+  const struct {
+    const char* what;
+    std::vector<int> errors;  // ms added to each sleep in turn
+    std::uint32_t lateBy;     // at most, for every message
+    bool sleeps;              // the time passes in sleeps, not in readings
+  } sleepers[] = {
+      {"exact", {0}, 0, true},
+      {"wakes early", {-1, -3, 0}, 0, true},
+      {"wakes at once", {-100000}, 0, false},
+      {"oversleeps", {2, 0, 7}, 7, true},
+  };
+  for (const auto& c : sleepers) {
+    PlayRun run(fakes::FileWithTrack(body), 0xFFFFFF00u);  // the counter wraps meanwhile
+    fakes::FakeSleeper sleeper(run.counter, c.errors);
+    run.Play(500000, &sleeper);
+    ASSERT_EQ(4u, run.port.chunks.size()) << c.what;
+    for (std::size_t i = 0; i < 4; ++i) {
+      EXPECT_GE(run.TimeOf(i), due[i]) << c.what << ", message " << i;
+      EXPECT_LE(run.TimeOf(i), due[i] + c.lateBy + 1) << c.what << ", message " << i;
+    }
+    for (const std::uint32_t ms : sleeper.requests) {
+      EXPECT_LE(ms, CRQDataPlay::kSleepSliceMs) << c.what;
+    }
+    // Sleeping, not spinning: a few readings a slice, not one a millisecond.
+    if (c.sleeps) {
+      EXPECT_LT(run.counter.reads(), 3 * 1976 / CRQDataPlay::kSleepSliceMs + 40) << c.what;
+    }
+    EXPECT_EQ(CSMF::kOk, run.player->error()) << c.what;
+  }
+}
+
+TEST(Play, AStopDuringALongSleepEndsTheTransferWithinOneSlice) {
+  PlayRun run(fakes::FileWithTrack({0xCB, 0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00}));  // due 10 s
+  fakes::FakeSleeper sleeper(run.counter, {0});
+  sleeper.onSleep = [&](std::size_t sleeps) {
+    if (sleeps == 3) run.stop.RequestStop();
+  };
+  run.Play(500000, &sleeper);
+  EXPECT_EQ(3u, sleeper.requests.size()) << "no sleep after the stop";
+  EXPECT_TRUE(run.port.chunks.empty());
+  EXPECT_EQ(CSMF::kNotFinished, run.player->error());
+}
+
 struct StreamCase {
   const char* what;
   Bytes body;

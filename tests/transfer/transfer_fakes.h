@@ -110,6 +110,32 @@ class FakeProgressBar final : public IProgressBar {
   std::vector<std::uint32_t> positions;
 };
 
+// Sleeps by moving the fake counter on by the time asked plus an error taken
+// in turn from errors: negative wakes early (never before the call), positive late.
+class FakeSleeper final : public IPacingSleeper {
+ public:
+  FakeSleeper(FakeCounter& counter, std::vector<int> errors) : counter_(counter), errors_(std::move(errors)) {}
+
+  void Begin() override { ++begins; }
+  void End() override { ++ends; }
+  void Sleep(std::uint32_t ms) override {
+    EXPECT_EQ(begins, ends + 1) << "a sleep outside Begin and End";
+    requests.push_back(ms);
+    const long long slept = static_cast<long long>(ms) + errors_[requests.size() % errors_.size()];
+    counter_.Advance(slept > 0 ? static_cast<std::uint32_t>(slept) : 0);
+    if (onSleep) onSleep(requests.size());
+  }
+
+  int begins = 0;
+  int ends = 0;
+  std::vector<std::uint32_t> requests;
+  std::function<void(std::size_t sleeps)> onSleep;
+
+ private:
+  FakeCounter& counter_;
+  std::vector<int> errors_;
+};
+
 // Track 0 of a format 0 file with the given body.
 inline Bytes FileWithTrack(const Bytes& body, std::uint16_t division = 480) {
   return BuildSmf(0, division, {body});
@@ -127,9 +153,11 @@ struct PlayRun {
   explicit PlayRun(const Bytes& file, std::uint32_t counterStart = 0)
       : counter(counterStart), port(&counter), player(LoadedPlayer(file)) {}
 
-  void Play(std::uint32_t tempo = 500000) {
+  void Play(std::uint32_t tempo = 500000, IPacingSleeper* sleeper = nullptr) {
     start = counter.next();  // Play's first reading is its start
-    player->Play(progress, tempo, TransferLink{port, counter, stop});
+    if (sleeper != nullptr) sleeper->Begin();  // as the transfer worker does
+    player->Play(progress, tempo, TransferLink{port, counter, stop, sleeper});
+    if (sleeper != nullptr) sleeper->End();
     port.CheckHeld();
   }
   // Milliseconds after Play's first reading at which write i was made.

@@ -98,6 +98,36 @@ TEST(TransferThread, PacesAtTheTempoOfTheUpdateState) {
   EXPECT_EQ(500u, run.TimeOf(0));
 }
 
+TEST(TransferThread, EndsTheSleeperOnEveryWayOut) {
+  const struct {
+    const char* what;
+    int failAt;
+    bool stop;
+    StatusCode code;
+  } cases[] = {
+      {"finished", 0, false, 255},
+      {"a failed write", 2, false, 0x8000000Cu},
+      {"stopped while sleeping", 0, true, 0x8000000Cu},
+  };
+  for (const auto& c : cases) {
+    // Messages at 0 and 1000 ms: the sleeper is busy in between.
+    fakes::PlayRun run(fakes::FileWithTrack({0x00, 0xF0, 0x01, 0xF7, /**/ 0x87, 0x40, 0xF0, 0x01, 0xF7,
+                                             /**/ 0x00, 0xFF, 0x2F, 0x00}));
+    run.port.failAt = c.failAt;
+    fakes::FakeSleeper sleeper(run.counter, {0});
+    sleeper.onSleep = [&](std::size_t sleeps) {
+      if (c.stop && sleeps == 2) run.stop.RequestStop();
+    };
+    UpdateState state;
+    state.busy = 1;
+    FakeView view(state);
+    TransferThread(TransferJob{view, state, *run.player, run.port, run.stop}, run.counter, &sleeper);
+    EXPECT_EQ(c.code, state.statusCode.load()) << c.what;
+    EXPECT_EQ(1, sleeper.begins) << c.what;
+    EXPECT_EQ(1, sleeper.ends) << c.what;
+  }
+}
+
 TEST(TransferThread, AStoppedTransferEndsAsFailed) {
   fakes::PlayRun run(fakes::FileWithTrack({0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00}));
   UpdateState state;

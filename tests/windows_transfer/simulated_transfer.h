@@ -184,10 +184,10 @@ class RecordingTransferView final : public ITransferView {
 };
 
 // One transfer on the program's worker thread, as the dialog's Start runs it.
-inline bool RunTransfer(UpdateState& state, CRQDataPlay& player, IqBUSPort& port,
-                        RecordingTransferView& view) {
+inline bool RunTransfer(UpdateState& state, CRQDataPlay& player, IqBUSPort& port, RecordingTransferView& view,
+                        TransferWorker::Pacing pacing = TransferWorker::Pacing::kSleepThenSpin) {
   state.busy = 1;
-  TransferWorker worker;
+  TransferWorker worker(pacing);
   if (!worker.Start(view, state, player, port)) {
     state.busy = 0;
     return false;

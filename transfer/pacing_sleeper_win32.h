@@ -1,0 +1,30 @@
+// Sleeps on Windows for the transfer's pacing. Begin takes a high-resolution
+// waitable timer where the system has one (Windows 10, version 1803 on);
+// otherwise it raises the system timer to 1 ms for the transfer, so that a
+// Sleep of a few milliseconds is not rounded up to the default 15.6 ms tick.
+// End gives back what Begin took; so does the destructor.
+#pragma once
+
+#include <windows.h>
+
+#include "transfer/transfer_ports.h"
+
+class PacingSleeper final : public IPacingSleeper {
+ public:
+  PacingSleeper() = default;
+  ~PacingSleeper() { End(); }
+  PacingSleeper(const PacingSleeper&) = delete;
+  PacingSleeper& operator=(const PacingSleeper&) = delete;
+
+  void Begin() override;
+  void End() override;
+  void Sleep(std::uint32_t ms) override;
+
+  // What Begin obtained, for the benchmark's report.
+  bool highResolutionTimer() const { return timer_ != nullptr; }
+  bool timerPeriodRaised() const { return periodRaised_; }
+
+ private:
+  HANDLE timer_ = nullptr;
+  bool periodRaised_ = false;
+};
