@@ -21,7 +21,7 @@
 #include "tests/support/temp_file.h"
 #include "tests/windows_transfer/simulated_transfer.h"
 #include "tools/smf_builder.h"
-#include "transfer/lateness.h"
+#include "bench/lateness.h"
 #include "transfer/pacing_sleeper_win32.h"
 #include "transfer/update_file.h"
 

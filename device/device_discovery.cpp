@@ -55,8 +55,13 @@ void AcquireDriverService(ServiceFactory& factory, DeviceSearch& search, SearchL
     search.view.EnableBrowse(false);
     return;
   }
-  // Without a worker no port is ever opened, so Browse must not lead to a transfer.
-  if (!launcher.StartSearch()) search.view.EnableBrowse(false);
+  // Without a worker no device is ever opened: the operator is told that the
+  // device cannot be reached, as when the node list cannot be read.
+  if (!launcher.StartSearch()) {
+    state.statusCode = status::Error(status::kNoDeviceInformation);
+    search.view.SetStatusText(StatusMessage(state.statusCode, state.interfaceKind));
+    search.view.EnableBrowse(false);
+  }
 }
 
 namespace {

@@ -37,16 +37,20 @@ void CSMF::DropFile() {
 }
 
 bool CSMF::Load(const char* path) {
+  UpdateFileReader file;
+  return LoadFrom(path, file);
+}
+
+bool CSMF::LoadFrom(const char* path, UpdateFileSource& file) {
   DropFile();
 
-  UpdateFileReader file;
   switch (file.Open(path)) {
-    case UpdateFileReader::OpenResult::kOpened:
+    case UpdateFileSource::OpenResult::kOpened:
       break;
-    case UpdateFileReader::OpenResult::kNotFound:
+    case UpdateFileSource::OpenResult::kNotFound:
       error_ = kFileNotFound;
       return false;
-    case UpdateFileReader::OpenResult::kFailed:
+    case UpdateFileSource::OpenResult::kFailed:
       error_ = kOpenFailed;
       return false;
   }
@@ -95,7 +99,8 @@ bool CSMF::Load(const char* path) {
 }
 
 std::uint32_t CSMF::CheckHeader() {
-  if (size_ < kHeaderSize) {
+  // After a failed Load the size is the old file's, but the data is gone.
+  if (data_ == nullptr || size_ < kHeaderSize) {
     error_ = kMalformed;
     return 0;
   }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+class UpdateFileSource;
+
 class CSMF {
  public:
   static constexpr int kMaxTracks = 16;
@@ -34,6 +36,8 @@ class CSMF {
   // Reads the whole file into one buffer and locates its tracks. Reports only
   // 0, 1, 2, 3 and 7 through the error field.
   bool Load(const char* path);
+  // The same from another source of files than the platform's.
+  bool LoadFrom(const char* path, UpdateFileSource& file);
   // 14 (where the first track chunk starts) for a good header, else 0.
   std::uint32_t CheckHeader();
   bool SplitTracks();

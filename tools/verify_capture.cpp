@@ -16,7 +16,7 @@
 
 #include "sim/sim_report.h"
 #include "tools/sysex_stream.h"
-#include "transfer/lateness.h"
+#include "bench/lateness.h"
 
 namespace {
 

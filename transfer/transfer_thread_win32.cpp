@@ -39,7 +39,8 @@ void TransferWorker::Run(void* self) {
     const TransferJob job{*worker.view_, *worker.state_, *worker.player_, *worker.port_, worker.stop_};
     TransferThread(job, counter, worker.pacing_ == Pacing::kSpin ? nullptr : &sleeper);
   } catch (...) {
-    // Nothing crosses the thread's boundary; the operator sees a failed transfer.
+    // Only the set-up above can get here (TransferThread catches its own):
+    // nothing crosses the thread's boundary, and the dialog may close.
     worker.state_->statusCode = status::Error(status::kCommunicationError);
     worker.state_->busy = 0;
   }

@@ -20,19 +20,9 @@ class PacingScope {
   IPacingSleeper* sleeper_;
 };
 
-}  // namespace
-
-std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counter, IPacingSleeper* sleeper) {
-  job.view.EnableBrowse(false);
-  job.view.EnableStart(false);
-  job.view.SetStatusText(text::kInstalling);
-
-  {
-    const PacingScope pacing(sleeper);
-    job.player.Play(job.view.ProgressBar(), job.state.tempo, TransferLink{job.port, counter, job.stop, sleeper});
-  }
-
-  const bool finished = job.player.error() == CSMF::kOk;
+// The outcome in the update state, on the status line and with a beep;
+// then Start is offered as "Close".
+void RecordOutcome(const TransferJob& job, bool finished) {
   if (!finished) {
     const StatusCode code = status::Error(status::kCommunicationError);
     job.state.statusCode = code;
@@ -47,5 +37,28 @@ std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counte
   job.view.EnableBrowse(false);
   job.state.busy = 0;
   job.view.OfferClose(finished);
+}
+
+}  // namespace
+
+std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counter, IPacingSleeper* sleeper) {
+  bool finished = false;
+  try {
+    job.view.EnableBrowse(false);
+    job.view.EnableStart(false);
+    job.view.SetStatusText(text::kInstalling);
+    const PacingScope pacing(sleeper);
+    job.player.Play(job.view.ProgressBar(), job.state.tempo, TransferLink{job.port, counter, job.stop, sleeper});
+    finished = job.player.error() == CSMF::kOk;
+  } catch (...) {
+    // Whatever failed, the transfer did not finish: it ends like a failed write.
+  }
+  try {
+    RecordOutcome(job, finished);
+  } catch (...) {
+    // The view itself failed: the dialog still learns the outcome and may close.
+    job.state.statusCode = finished ? status::kRebooting : status::Error(status::kCommunicationError);
+    job.state.busy = 0;
+  }
   return 0;
 }

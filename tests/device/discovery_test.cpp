@@ -255,11 +255,12 @@ TEST(Discovery, AServiceThatFailsTheTypeCheckIsNotUsed) {
   EXPECT_EQ(status::kReady, rig.state.statusCode.load());
 }
 
-TEST(Discovery, AWorkerThatCannotStartLeavesBrowseOff) {
+TEST(Discovery, AWorkerThatCannotStartSaysTheDeviceCannotBeReached) {
   Rig rig(kWorkingT6);
   rig.launcher.refuse = true;
   rig.Acquire();
-  EXPECT_EQ(Events{"browse off"}, rig.view.events);
+  EXPECT_EQ(0x80000002u, rig.state.statusCode.load());
+  EXPECT_EQ((Events{"status Can not get FW device information!!", "browse off"}), rig.view.events);
 }
 
 struct StopCase {

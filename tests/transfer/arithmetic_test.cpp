@@ -2,7 +2,7 @@
 // milliseconds from a high-resolution count, and the lateness summary.
 #include <gtest/gtest.h>
 
-#include "transfer/lateness.h"
+#include "bench/lateness.h"
 #include "transfer/millisecond_clock.h"
 #include "transfer/rq_data_play.h"
 

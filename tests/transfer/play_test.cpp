@@ -251,9 +251,11 @@ struct FailureCase {
   std::size_t written;
   std::int32_t error;
   std::size_t progressSteps;
+  Bytes track1 = {};  // a second track after track 0, whose bytes must never be read
 };
 
 TEST(Play, EndsAsFailedOnABrokenTrackOrAFailedWrite) {
+  const Bytes goodTrack1 = {0x00, 0xF0, 0x02, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00};
   const Bytes big = Concat({{0x00, 0xF0, 0xCE, 0x10}, MessageBytes(10000)});  // three chunks
   const FailureCase cases[] = {
       {"no End of Track: every message still goes out",
@@ -271,9 +273,14 @@ TEST(Play, EndsAsFailedOnABrokenTrackOrAFailedWrite) {
       {"the second message's write fails",
        {0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00}, 2, 1,
        CSMF::kNotFinished, 1},
+      // Bounds are track 0's, not the file's: a good track 1 follows.
+      {"track 0 ends without End of Track before track 1", {0x00, 0xF0, 0x01, 0xF7}, 0, 1, CSMF::kMalformed, 1,
+       goodTrack1},
+      {"a SysEx running from track 0 into track 1", {0x00, 0xF0, 0x05, 0x11, 0x22}, 0, 0, CSMF::kMalformed, 1,
+       goodTrack1},
   };
   for (const FailureCase& c : cases) {
-    PlayRun run(fakes::FileWithTrack(c.body));
+    PlayRun run(c.track1.empty() ? fakes::FileWithTrack(c.body) : BuildSmf(1, 480, {c.body, c.track1}));
     run.port.failAt = c.failAt;
     run.Play();
     EXPECT_EQ(c.written, run.port.chunks.size()) << c.what;

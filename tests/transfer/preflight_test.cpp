@@ -76,6 +76,8 @@ TEST(LoadUpdateFile, RefusesWhatTheTransferWouldFailOnAsAFormatError) {
       {"a truncated End of Track", fakes::FileWithTrack({0x00, 0xFF, 0x2F}), 0x8000000Bu},
       {"a bad header", {'M', 'T', 'h', 'd', 0, 0, 0, 7, 0, 0, 0, 1, 1, 0xE0, 0}, 0x8000000Bu},
       {"a division of 0", fakes::FileWithTrack({0x00, 0xFF, 0x2F, 0x00}, 0), 0x8000000Bu},
+      {"track 0 without End of Track before a good track 1",
+       BuildSmf(1, 480, {{0x00, 0xF0, 0x01, 0xF7}, {0x00, 0xFF, 0x2F, 0x00}}), 0x8000000Bu},
       {"no such file", {}, 0x80000009u},
   };
   for (const LoadCase& c : cases) {

@@ -1,6 +1,7 @@
 // The transfer worker's end states, through a recording view.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "state/status_messages.h"
@@ -41,7 +42,7 @@ struct EndCase {
   const char* what;
   InterfaceKind kind;
   Bytes body;
-  int failAt;
+  int failAt;  // -1: the write throws
   StatusCode code;
   const char* text;
 };
@@ -50,6 +51,7 @@ TEST(TransferThread, RecordsTheOutcomeBeepsOnceAndClearsBusyBeforeOfferingClose)
   const Bytes good = {0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00};
   const EndCase cases[] = {
       {"finished, FW", kInterfaceFW, good, 0, 255, text::kTransferComplete},
+      {"the port throws, qBUS", kInterfaceQBus, good, -1, 0x8000000Cu, "qBUS communication error!!"},
       {"finished, qBUS", kInterfaceQBus, good, 0, 255, text::kTransferComplete},
       {"write failed, FW", kInterfaceFW, good, 1, 0x8000000Cu, "FW communication error!!"},
       {"write failed, qBUS", kInterfaceQBus, good, 1, 0x8000000Cu, "qBUS communication error!!"},
@@ -59,6 +61,7 @@ TEST(TransferThread, RecordsTheOutcomeBeepsOnceAndClearsBusyBeforeOfferingClose)
   for (const EndCase& c : cases) {
     fakes::PlayRun run(fakes::FileWithTrack(c.body));
     run.port.failAt = c.failAt;
+    if (c.failAt < 0) run.port.onWrite = [](int) { throw std::runtime_error("a broken port"); };
     UpdateState state;
     state.interfaceKind = c.kind;
     state.busy = 1;  // set by the dialog's Start

@@ -2,11 +2,13 @@
 // error values the dialog turns into status codes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
 #include "smf/load_status.h"
 #include "smf/smf.h"
+#include "smf/update_file_reader.h"
 #include "tests/support/temp_file.h"
 #include "tools/smf_builder.h"
 
@@ -147,10 +149,65 @@ TEST(SmfLoad, AFailedLoadLeavesNothingReadable) {
   const std::string missing = TempFile::UniquePath();
   ASSERT_FALSE(smf.Load(missing.c_str()));
   EXPECT_EQ(nullptr, smf.data());
-  // The readers refuse rather than touch the dropped buffer.
+  // The readers and the header check refuse rather than touch the dropped buffer.
   std::uint32_t position = 8;
   EXPECT_EQ(0u, smf.ReadVarLen(position, 0));
   EXPECT_EQ(CSMF::kMalformed, smf.error());
+  smf.ResetPlayState();
+  EXPECT_EQ(0u, smf.CheckHeader());
+  EXPECT_EQ(CSMF::kMalformed, smf.error());
+}
+
+// A file that opens, then fails as the file system can: its length unknown,
+// over 4 GiB, or its read cut short.
+class FailingSource final : public UpdateFileSource {
+ public:
+  FailingSource(bool lengthKnown, std::uint64_t length, bool readable)
+      : lengthKnown_(lengthKnown), length_(length), readable_(readable) {}
+  OpenResult Open(const char*) override { return OpenResult::kOpened; }
+  bool QueryLength(std::uint64_t& length) override {
+    length = length_;
+    return lengthKnown_;
+  }
+  bool ReadAll(std::uint8_t* buffer, std::uint32_t length) override {
+    const Bytes good = BuildSmf(0, 480, {kEndOfTrack});
+    std::copy(good.begin(), good.begin() + std::min<std::size_t>(good.size(), length), buffer);
+    return readable_;
+  }
+
+ private:
+  bool lengthKnown_;
+  std::uint64_t length_;
+  bool readable_;
+};
+
+TEST(SmfLoad, FailuresAfterTheOpenDropTheBuffer) {
+  const std::uint64_t good = BuildSmf(0, 480, {kEndOfTrack}).size();
+  const struct {
+    const char* what;
+    FailingSource source;
+    std::int32_t error;
+  } cases[] = {
+      {"length unknown", {false, good, true}, CSMF::kOpenFailed},
+      {"read fails", {true, good, false}, CSMF::kOpenFailed},
+      {"4 GiB", {true, std::uint64_t{1} << 32, true}, CSMF::kNoMemory},
+      {"readable", {true, good, true}, CSMF::kOk},
+  };
+  for (auto c : cases) {
+    CSMF smf;
+    EXPECT_EQ(c.error == CSMF::kOk, smf.LoadFrom("any", c.source)) << c.what;
+    EXPECT_EQ(c.error, smf.error()) << c.what;
+    EXPECT_EQ(c.error == CSMF::kOk, smf.data() != nullptr) << c.what;
+  }
+  // The platform's own length of a sparse 4 GiB file, which costs no disk.
+  TempFile huge(BuildSmf(0, 480, {kEndOfTrack}));
+  std::error_code error;
+  std::filesystem::resize_file(huge.path(), std::uint64_t{1} << 32, error);
+  if (!error) {
+    CSMF smf;
+    EXPECT_FALSE(smf.Load(huge.path().c_str()));
+    EXPECT_EQ(CSMF::kNoMemory, smf.error());
+  }
 }
 
 TEST(SmfLoad, EachLoadReplacesThePreviousFile) {

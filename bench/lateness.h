@@ -1,4 +1,5 @@
-// Summarises how late paced messages left: for the pacing benchmark.
+// Summarises how late paced messages left: for the pacing benchmark and the
+// run command's check of a capture.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "transfer/lateness.h"
+#include "bench/lateness.h"
 
 #include <algorithm>
 
