@@ -87,7 +87,7 @@ HRESULT BusModel::GetNodeList(NodeList* list) {
   NodeRecord* records = AllocateRecords<NodeRecord>(listed.size());
   if (records == nullptr) return E_OUTOFMEMORY;
   for (std::size_t i = 0; i < listed.size(); ++i) {
-    const NodeSpec& node = config_.nodes[listed[i]];
+    const NodeEntry& node = config_.nodes[listed[i]];
     records[i].nodeId[0] = node.word0;
     records[i].nodeId[1] = node.word1;
     records[i].vendorId = node.vendor;
@@ -121,7 +121,7 @@ HRESULT BusModel::GetPortList(std::size_t node, PortList* list) {
   std::lock_guard<std::mutex> lock(mutex_);
   const std::uint32_t call = ++stats_.portListCalls;
   if (config_.getPortList.Hits(call)) return E_FAIL;
-  const std::vector<PortSpec>& ports = config_.nodes[node].ports;
+  const std::vector<PortEntry>& ports = config_.nodes[node].ports;
   PortRecord* records = AllocateRecords<PortRecord>(ports.size());
   if (records == nullptr) return E_OUTOFMEMORY;
   for (std::size_t i = 0; i < ports.size(); ++i) {
@@ -142,7 +142,7 @@ OpenOutcome BusModel::OpenPort(std::size_t node, std::uint32_t portId) {
     if (config_.openPort.mode == FaultMode::kNull) outcome.result = S_OK;
     return outcome;
   }
-  const std::vector<PortSpec>& ports = config_.nodes[node].ports;
+  const std::vector<PortEntry>& ports = config_.nodes[node].ports;
   for (std::size_t i = 0; i < ports.size(); ++i) {
     if (ports[i].id == portId) return {S_OK, true, i};
   }

@@ -1,9 +1,11 @@
 #include "sim/sim_config.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <sstream>
+#include <system_error>
 
 #include "device/qbus_ids.h"
 
@@ -12,9 +14,9 @@ namespace sim {
 namespace {
 
 std::string Trim(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t\r\n");
+  const auto first = s.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
-  const auto last = s.find_last_not_of(" \t\r\n");
+  const auto last = s.find_last_not_of(" \t");
   return s.substr(first, last - first + 1);
 }
 
@@ -25,14 +27,31 @@ std::vector<std::string> Words(const std::string& s) {
   return words;
 }
 
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Decimal digits, or 0x/0X and hex digits; nothing else, within 32 bits. Done by
+// hand: strtoull would take a sign, leading spaces and a second 0x.
 bool ParseNumber(const std::string& s, std::uint32_t& value) {
-  if (s.empty() || s[0] == '-' || s[0] == '+') return false;
-  const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
-  const char* begin = s.c_str() + (hex ? 2 : 0);
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long parsed = std::strtoull(begin, &end, hex ? 16 : 10);
-  if (end == begin || *end != '\0' || errno != 0 || parsed > 0xFFFFFFFFull) return false;
+  const bool hex = s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+  const std::size_t begin = hex ? 2 : 0;
+  const std::uint64_t base = hex ? 16 : 10;
+  if (s.size() == begin) return false;
+  std::uint64_t parsed = 0;
+  for (std::size_t i = begin; i < s.size(); ++i) {
+    const int digit = HexDigit(s[i]);
+    if (digit < 0 || static_cast<std::uint64_t>(digit) >= base) return false;
+    parsed = parsed * base + static_cast<std::uint64_t>(digit);
+    if (parsed > 0xFFFFFFFFull) return false;
+  }
   value = static_cast<std::uint32_t>(parsed);
   return true;
 }
@@ -85,7 +104,7 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
     return {};
   }
   if (key == "node") {
-    NodeSpec node;
+    NodeEntry node;
     if (words.size() < 4 || words.size() > 5 || !ParseNumber(words[0], node.word0) ||
         !ParseNumber(words[1], node.word1) || !ParseNumber(words[2], node.vendor) ||
         !ParseNumber(words[3], node.model)) {
@@ -101,7 +120,7 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
   }
   if (key == "port") {
     if (config.nodes.empty()) return "port before any node";
-    PortSpec port;
+    PortEntry port;
     if (words.size() != 2 || !ParseNumber(words[0], port.id) || !ParseName(words[1], port.name)) {
       return "port takes <id> <name of 1 to 4 characters or 0x word>";
     }
@@ -150,7 +169,7 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
 
 SimConfig DefaultSimConfig() {
   SimConfig config;
-  NodeSpec node;
+  NodeEntry node;
   node.word0 = 1;
   node.vendor = qbus::kVendorOui;
   node.model = qbus::kModelT6;
@@ -161,10 +180,21 @@ SimConfig DefaultSimConfig() {
 
 ConfigResult ParseSimConfig(const std::string& text) {
   ConfigResult result;
-  std::istringstream in(text);
+  // Windows editors may save the file with a UTF-8 byte-order mark.
+  std::size_t begin = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   int lineNumber = 0;
-  for (std::string line; std::getline(in, line);) {
+  // CRLF, LF and a bare CR each end a line.
+  while (begin < text.size()) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", begin), text.size());
+    const std::string line = text.substr(begin, end - begin);
+    begin = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     ++lineNumber;
+    // A NUL would cut a value short where it is read as a C string.
+    if (line.find('\0') != std::string::npos) {
+      result.errorLine = lineNumber;
+      result.error = "NUL byte in the line";
+      return result;
+    }
     const std::string trimmed = Trim(line);
     if (trimmed.empty() || trimmed[0] == '#') continue;
     const auto equals = trimmed.find('=');
@@ -186,15 +216,18 @@ ConfigResult ParseSimConfig(const std::string& text) {
 }
 
 ConfigResult LoadSimConfigFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    ConfigResult result;
-    result.error = "cannot read " + path;
-    return result;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseSimConfig(text.str());
+  // stdio rather than a stream: glibc opens a directory, and only ferror tells
+  // its failed read from an empty file.
+  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; file && (n = std::fread(buffer, 1, sizeof buffer, file.get())) != 0;)
+    text.append(buffer, n);
+  if (file && std::ferror(file.get()) == 0) return ParseSimConfig(text);
+  const int error = errno;
+  ConfigResult result;
+  result.error = "cannot read " + path + ": " + std::generic_category().message(error);
+  return result;
 }
 
 }  // namespace sim

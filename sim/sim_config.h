@@ -25,24 +25,24 @@ struct Fault {
   }
 };
 
-struct PortSpec {
+struct PortEntry {
   std::uint32_t id = 0;
   std::uint32_t name = 0;  // four characters, the first in the top byte
 };
 
-struct NodeSpec {
+struct NodeEntry {
   std::uint32_t word0 = 0;
   std::uint32_t word1 = 0;
   std::uint32_t vendor = 0;
   std::uint32_t model = 0;
   std::uint32_t fromCall = 1;  // listed from this GetNodeList call on (the first is 1)
-  std::vector<PortSpec> ports;
+  std::vector<PortEntry> ports;
 };
 
 struct SimConfig {
   bool serveFW = true;
   bool serveQBus = true;
-  std::vector<NodeSpec> nodes;
+  std::vector<NodeEntry> nodes;
   Fault getNodeList;
   Fault openDevice;
   Fault getPortList;
@@ -75,8 +75,12 @@ struct ConfigResult {
 //   write_bytes_per_second = <n>
 //   stats_file = <path>
 //   capture_file = <path>
-// Numbers are decimal or 0x hex. A name is one to four characters, or a 0x word.
+// Numbers are decimal digits, or 0x and hex digits, within 32 bits. A name is
+// one to four characters, or a 0x word. Lines end with LF, CRLF or a bare CR; a
+// leading UTF-8 byte-order mark is skipped; a NUL byte is an error.
 ConfigResult ParseSimConfig(const std::string& text);
+// A file that cannot be read (missing, a directory, a read error) is an error
+// with errorLine 0.
 ConfigResult LoadSimConfigFile(const std::string& path);
 
 }  // namespace sim

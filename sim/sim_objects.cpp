@@ -60,7 +60,7 @@ class SimObject : public Interface {
 
 class SimPort final : public SimObject<IqBUSPort> {
  public:
-  SimPort(std::shared_ptr<BusModel> model, PortSpec port)
+  SimPort(std::shared_ptr<BusModel> model, PortEntry port)
       : SimObject(std::move(model), qbus::kIidPort), port_(port) {}
 
   HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord* info) override {
@@ -74,7 +74,7 @@ class SimPort final : public SimObject<IqBUSPort> {
   }
 
  private:
-  const PortSpec port_;
+  const PortEntry port_;
 };
 
 class SimDevice final : public SimObject<IqBUSDevice> {

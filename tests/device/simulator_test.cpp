@@ -1,6 +1,7 @@
 // The simulated service itself: its configuration, its faults and its report.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -13,6 +14,8 @@
 #include "sim/sim_report.h"
 
 namespace {
+
+using namespace std::string_literals;
 
 TEST(SimConfig, ReadsEveryKey) {
   const sim::ConfigResult parsed = sim::ParseSimConfig(
@@ -64,37 +67,66 @@ TEST(SimConfig, ReadsEveryKey) {
   EXPECT_EQ("/tmp/capture.bin", c.captureFile);
 }
 
-struct BadConfig {
-  const char* text;
+// A text to parse, or a path to load; a bad one names its first bad line (0 for
+// a file that cannot be read).
+struct ConfigCase {
+  std::string input;
+  bool ok;
   int line;
+  bool isPath;
 };
-void PrintTo(const BadConfig& c, std::ostream* os) { *os << c.text; }
-
-class SimConfigErrors : public ::testing::TestWithParam<BadConfig> {};
-
-TEST_P(SimConfigErrors, NameTheFirstBadLine) {
-  const sim::ConfigResult parsed = sim::ParseSimConfig(GetParam().text);
-  EXPECT_FALSE(parsed.ok);
-  EXPECT_EQ(GetParam().line, parsed.errorLine);
-  EXPECT_FALSE(parsed.error.empty());
+ConfigCase Good(std::string text) { return {std::move(text), true, 0, false}; }
+ConfigCase Bad(std::string text, int line) { return {std::move(text), false, line, false}; }
+ConfigCase Unreadable(const std::filesystem::path& path) { return {path.string(), false, 0, true}; }
+// On one line: the case's printout is part of the test's name.
+void PrintTo(const ConfigCase& c, std::ostream* os) {
+  for (const unsigned char ch : c.input) {
+    if (ch >= 0x20 && ch < 0x7F) *os << ch;
+    else *os << "\\x" << "0123456789ABCDEF"[ch >> 4] << "0123456789ABCDEF"[ch & 15];
+  }
 }
 
+class SimConfigCases : public ::testing::TestWithParam<ConfigCase> {};
+
+TEST_P(SimConfigCases, AcceptOrNameTheFirstBadLine) {
+  const ConfigCase& c = GetParam();
+  const sim::ConfigResult parsed =
+      c.isPath ? sim::LoadSimConfigFile(c.input) : sim::ParseSimConfig(c.input);
+  EXPECT_EQ(c.ok, parsed.ok) << parsed.error;
+  EXPECT_EQ(c.line, parsed.errorLine);
+  EXPECT_EQ(c.ok, parsed.error.empty());
+  if (c.isPath) {
+    EXPECT_NE(std::string::npos, parsed.error.find(c.input)) << parsed.error;
+  }
+}
+
+constexpr char kBom[] = "\xEF\xBB\xBF";  // UTF-8 byte-order mark
+
 INSTANTIATE_TEST_SUITE_P(
-    Simulator, SimConfigErrors,
-    ::testing::Values(BadConfig{"port = 1 FIRM\n", 1},  // no node yet
-                      BadConfig{"classes = both\nclasses = fw qbus\n", 2},
-                      BadConfig{"node = 1 2 3\n", 1},  // a word short
-                      BadConfig{"node = 1 2 3 4 from=0\n", 1},
-                      BadConfig{"node = 1 2 3 4 after=2\n", 1},
-                      BadConfig{"node = 0x100000000 0 0 0\n", 1},  // beyond 32 bits
-                      BadConfig{"node = -1 0 0 0\n", 1}, BadConfig{"node = 0x 0 0 0\n", 1},
-                      BadConfig{"node = 1 2 3 4\nport = 1 FIRMW\n", 2},
-                      BadConfig{"node = 1 2 3 4\nport = 1\n", 2},
-                      BadConfig{"get_node_list = null\n", 1},  // nothing to hand back
-                      BadConfig{"open_port = fail 0\n", 1}, BadConfig{"open_port = fail 5-3\n", 1},
-                      BadConfig{"open_port = fail x-\n", 1}, BadConfig{"write_fail_at = soon\n", 1},
-                      BadConfig{"write_latency_us =\n", 1}, BadConfig{"stats_file =\n", 1},
-                      BadConfig{"node 1 2 3 4\n", 1}, BadConfig{"\n# fine\nspeed = 400\n", 3}));
+    Simulator, SimConfigCases,
+    ::testing::Values(
+        Bad("port = 1 FIRM\n", 1),  // no node yet
+        Bad("classes = both\nclasses = fw qbus\n", 2),
+        Bad("node = 1 2 3\n", 1),  // a word short
+        Bad("node = 1 2 3 4 from=0\n", 1), Bad("node = 1 2 3 4 after=2\n", 1),
+        Bad("node = 0x100000000 0 0 0\n", 1),           // beyond 32 bits
+        Bad("node = 18446744073709551617 0 0 0\n", 1),  // 2^64 + 1 must not wrap to 1
+        Bad("node = -1 0 0 0\n", 1), Bad("node = 0x 0 0 0\n", 1), Bad("node = 0x-0 0 0 0\n", 1),
+        Bad("node = 0x+5 0 0 0\n", 1), Bad("node = 0x0x10 0 0 0\n", 1),
+        Bad("node = 1 2 3 4\nport = 1 FIRMW\n", 2), Bad("node = 1 2 3 4\nport = 1\n", 2),
+        Bad("get_node_list = null\n", 1),  // nothing to hand back
+        Bad("open_port = fail 0\n", 1), Bad("open_port = fail 5-3\n", 1),
+        Bad("open_port = fail x-\n", 1), Bad("write_fail_at = soon\n", 1),
+        Bad("write_latency_us =\n", 1), Bad("stats_file =\n", 1), Bad("node 1 2 3 4\n", 1),
+        Bad("\n# fine\nspeed = 400\n", 3),
+        Bad("classes = fw\nwrite_fail_at = 4\0junk\n"s, 2), Bad("# \0\n"s, 1),
+        // CRLF, LF and a bare CR each end one line; a byte-order mark only leads the file.
+        Bad("stats_file = a\rb\n", 2), Bad("node = 1 2 3 4\rport = 1 FIRM\n\r\nbad\r\n", 4),
+        Bad("\n"s + kBom + "classes = fw\n", 2),
+        Good(kBom + "node = 1 2 3 4\r\nport = 1 FIRM\r\n"s),
+        Good("node = 0X1f 0 0 0\rport = 1 FIRM"),
+        Unreadable(std::filesystem::temp_directory_path()),
+        Unreadable(std::filesystem::temp_directory_path() / "t6-no-such-sim.conf")));
 
 // Time that moves only when the simulator sleeps.
 class FakeClock : public sim::Clock {
