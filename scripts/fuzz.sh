@@ -1,13 +1,25 @@
 #!/usr/bin/env bash
-# A longer fuzzing run of the update-file reader, kept out of the test command.
-#   scripts/fuzz.sh [seconds]   (default 1800)
+# Longer fuzzing runs, kept out of the test command, one target after another:
+# the update-file reader, the device search, the simulator's configuration parser.
+#   scripts/fuzz.sh [seconds per target]   (default 1800)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$ROOT"
 
 bash scripts/install-deps.sh
 configure_and_build fuzz
-mkdir -p build/fuzz/corpus build/fuzz/seeds
-build/fuzz/fuzz/make_fuzz_seeds build/fuzz/seeds
-exec build/fuzz/fuzz/smf_fuzz -max_total_time="${1:-1800}" -rss_limit_mb=4096 -print_final_stats=1 \
-  -jobs="$(nproc)" -workers="$(nproc)" build/fuzz/corpus build/fuzz/seeds
+# The workers' logs (fuzz-N.log) and crashing inputs go to the build tree.
+cd build/fuzz
+fuzz/make_fuzz_seeds seeds
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=abort_on_error=1
+status=0
+for target in smf_fuzz discovery_fuzz sim_config_fuzz; do
+  extra=()
+  [ "$target" = smf_fuzz ] && extra=(-max_len=65536)  # messages of several 4096-byte writes
+  mkdir -p "corpus/$target" "seeds/$target" artifacts
+  echo "== $target"
+  "fuzz/$target" -max_total_time="${1:-1800}" -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 \
+    -jobs="$(nproc)" -workers="$(nproc)" -artifact_prefix="artifacts/$target-" "${extra[@]}" \
+    "corpus/$target" "seeds/$target" || status=1
+done
+exit "$status"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the portable tests natively under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the Windows tests under Wine, and a bounded
-# fuzzing run. Ends with one summary line: "N passed, N failed".
+# UndefinedBehaviorSanitizer, the Windows tests under Wine, and bounded
+# fuzzing runs. Ends with one summary line: "N passed, N failed".
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$ROOT"
@@ -45,21 +45,37 @@ run_ctest() {
 run_ctest host-asan
 run_ctest windows
 
-# The fuzzer counts as one test: any crash or failed check fails it.
+# Each fuzzer counts as one test: a crash, a sanitizer report (UBSan's too) or
+# a failed check fails it. They share FUZZ_SECONDS: half for the reader, a
+# quarter each for the device search and the simulator's configuration parser.
 fuzz_dir=build/fuzz
-mkdir -p "$fuzz_dir/corpus" "$fuzz_dir/seeds"
 "$fuzz_dir/fuzz/make_fuzz_seeds" "$fuzz_dir/seeds"
-fuzz_log=$(mktemp)
-if "$fuzz_dir/fuzz/smf_fuzz" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=4096 -print_final_stats=1 \
-     "$fuzz_dir/corpus" "$fuzz_dir/seeds" >"$fuzz_log" 2>&1; then
-  passed=$((passed + 1))
-  echo "fuzz: $(grep -E 'stat::number_of_executed_units' "$fuzz_log" | awk '{print $2}') executions in ${FUZZ_SECONDS} s, no failure"
-else
-  failed=$((failed + 1))
-  tail -n 60 "$fuzz_log"
-  echo "fuzz: FAILED"
-fi
-rm -f "$fuzz_log"
+reader_seconds=$((FUZZ_SECONDS / 2 > 0 ? FUZZ_SECONDS / 2 : 1))  # 0 would mean no limit
+other_seconds=$(((FUZZ_SECONDS - reader_seconds) / 2 > 0 ? (FUZZ_SECONDS - reader_seconds) / 2 : 1))
+
+# run_fuzzer <target> <seconds> [libFuzzer flags]: adds its result to the totals.
+run_fuzzer() {
+  local target=$1 seconds=$2 log
+  shift 2
+  mkdir -p "$fuzz_dir/corpus/$target" "$fuzz_dir/seeds/$target" "$fuzz_dir/artifacts"
+  log=$(mktemp)
+  if UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=abort_on_error=1 \
+     "$fuzz_dir/fuzz/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
+       -print_final_stats=1 -artifact_prefix="$fuzz_dir/artifacts/$target-" "$@" \
+       "$fuzz_dir/corpus/$target" "$fuzz_dir/seeds/$target" >"$log" 2>&1; then
+    passed=$((passed + 1))
+    echo "fuzz $target: $(awk '/stat::number_of_executed_units/ {print $2}' "$log") executions in $seconds s, no failure"
+  else
+    failed=$((failed + 1))
+    tail -n 60 "$log"
+    echo "fuzz $target: FAILED"
+  fi
+  rm -f "$log"
+}
+
+run_fuzzer smf_fuzz "$reader_seconds" -max_len=65536  # messages of several 4096-byte writes
+run_fuzzer discovery_fuzz "$other_seconds"
+run_fuzzer sim_config_fuzz "$other_seconds"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
