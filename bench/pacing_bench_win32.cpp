@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "tests/support/temp_file.h"
-#include "tests/windows_transfer/simulated_transfer.h"
+#include "bench/simulated_transfer_win32.h"
 #include "tools/smf_builder.h"
 #include "bench/lateness.h"
 #include "transfer/pacing_sleeper_win32.h"
@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
   }
 
   simulated::ComApartment apartment;
-  simulated::SimFolder folder("t6pacing");
+  sim::SimFolder folder("t6pacing");
   if (!apartment.ok() || !folder.Configure(simulated::kT6WithFirmPort)) {
     std::fprintf(stderr, "pacing_bench: cannot set up COM or the simulator's configuration\n");
     return 1;

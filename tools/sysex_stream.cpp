@@ -199,8 +199,9 @@ bool ReadSysExStream(const std::vector<std::uint8_t>& file, SysExStream& stream,
       std::uint8_t type = 0;
       std::uint32_t size = 0;
       if (!track.Byte(type)) return malformed();
-      if (type == 0x2F) return true;  // nothing after End of Track is read
       ok = track.VarLen(size) && track.Skip(size);
+      // Only a whole End of Track ends the track; nothing after it is read.
+      if (ok && type == 0x2F) return true;
     }
     if (!ok) return malformed();
   }

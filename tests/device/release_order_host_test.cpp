@@ -10,57 +10,41 @@
 
 namespace {
 
-using Events = std::vector<std::string>;
-
-// What went, in order: objects by name, lists by which block was freed.
-Events* gone = nullptr;
+std::vector<std::string>* gone = nullptr;  // what went, in order
 void* nodeRecords = nullptr;
 void* portRecords = nullptr;
 
-void NoteFree(void* block) {
-  gone->push_back(block == nodeRecords ? "node list" : block == portRecords ? "port list" : "other block");
-}
-
-template <class Interface>
-class Noted : public Interface {
- public:
-  explicit Noted(const char* name) : name_(name) {}
+// One object for all three interfaces; each slot of the link holds its own.
+struct Noted final : IqBUSAsync, IqBUSDevice, IqBUSPort {
+  explicit Noted(const char* name) : name(name) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override {
-    gone->push_back(name_);
+    gone->push_back(name);
     return 1;
   }
-
- private:
-  const char* name_;
-};
-struct NotedService final : Noted<IqBUSAsync> {
-  NotedService() : Noted("service") {}
   HRESULT STDMETHODCALLTYPE GetNodeList(NodeList*) override { return E_FAIL; }
-  HRESULT STDMETHODCALLTYPE OpenDevice(std::uint32_t, std::uint32_t, IqBUSDevice**) override { return E_FAIL; }
-};
-struct NotedDevice final : Noted<IqBUSDevice> {
-  NotedDevice() : Noted("device") {}
-  HRESULT STDMETHODCALLTYPE GetPortList(PortList*) override { return E_FAIL; }
-  HRESULT STDMETHODCALLTYPE OpenPort(std::uint32_t, IqBUSPort**) override { return E_FAIL; }
-};
-struct NotedPort final : Noted<IqBUSPort> {
-  NotedPort() : Noted("port") {}
-  HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord*) override { return E_FAIL; }
-  HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t*, std::uint32_t) override {
+  HRESULT STDMETHODCALLTYPE OpenDevice(std::uint32_t, std::uint32_t, IqBUSDevice**) override {
     return E_FAIL;
   }
+  HRESULT STDMETHODCALLTYPE GetPortList(PortList*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE OpenPort(std::uint32_t, IqBUSPort**) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t*,
+                                  std::uint32_t) override {
+    return E_FAIL;
+  }
+  const char* name;
 };
 
 TEST(DeviceLink, ReleasesPortPortListDeviceNodeListThenService) {
   for (const bool byDestructor : {false, true}) {
-    Events order;
+    std::vector<std::string> order;
     gone = &order;
-    SetTaskMemFreeObserver(&NoteFree);
-    NotedService service;
-    NotedDevice device;
-    NotedPort port;
+    SetTaskMemFreeObserver([](void* block) {
+      gone->push_back(block == nodeRecords ? "node list" : block == portRecords ? "port list" : "");
+    });
+    Noted service("service"), device("device"), port("port");
     {
       DeviceLink link;
       nodeRecords = CoTaskMemAlloc(sizeof(NodeRecord));
@@ -72,8 +56,10 @@ TEST(DeviceLink, ReleasesPortPortListDeviceNodeListThenService) {
       *link.port.ResetAndGetAddress() = &port;
       if (!byDestructor) link.ReleaseAll();
     }
-    sim::StartTaskMemFreeTracking();  // the observer the simulator's tests rely on
-    EXPECT_EQ((Events{"port", "port list", "device", "node list", "service"}), order) << byDestructor;
+    sim::StartTaskMemFreeTracking();  // the observer the simulator relies on
+    EXPECT_EQ((std::vector<std::string>{"port", "port list", "device", "node list", "service"}),
+              order)
+        << byDestructor;
   }
 }
 

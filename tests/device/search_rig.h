@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,13 +12,18 @@
 #include "device/device_discovery.h"
 #include "sim/bus_model.h"
 #include "sim/sim_objects.h"
-#include "tests/support/recording_search_view.h"
 
 namespace testing_rig {
 
-// The identifiers of device/qbus_ids.h, spelt as a configuration spells them.
-constexpr const char kT6[] = "0x000A7610 0x7606";
-constexpr const char kT10[] = "0x000A7610 0x7610";
+// What the search asked of the dialog, in order.
+class RecordingView : public DeviceSearchView {
+ public:
+  void EnableBrowse(bool enable) override { events.push_back(enable ? "browse on" : "browse off"); }
+  void SetStatusText(const char* text) override { events.push_back(std::string("status ") + text); }
+  void SetPortNameText(const char* text) override { events.push_back(std::string("port ") + text); }
+
+  std::vector<std::string> events;
+};
 
 class FakeWait : public SearchWait {
  public:
@@ -34,8 +38,7 @@ class FakeWait : public SearchWait {
 
   std::vector<std::uint32_t> pauses;
   std::vector<StatusCode> codesAtPause;
-  // Index of the first pause that reports a stop.
-  std::size_t stopAtPause = (std::numeric_limits<std::size_t>::max)();
+  std::size_t stopAtPause = SIZE_MAX;  // index of the first pause that reports a stop
   bool stopped = false;
 
  private:

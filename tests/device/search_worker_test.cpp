@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <memory>
 
 #include "device/device_search_worker.h"
 #include "search_rig.h"
@@ -27,44 +28,34 @@ class HourLongWait : public StopSignalWait {
   bool entered_ = false;
 };
 
+TEST(DeviceSearchWorker, AStopOrItsDestructorCutsAnHourLongPauseShort) {
+  for (const bool byDestructor : {false, true}) {
+    Rig rig("");  // no device: the worker pauses after its first attempt
+    HourLongWait wait;
+    std::future<void> paused = wait.firstPause.get_future();
+    auto worker = std::make_unique<DeviceSearchWorker>(rig.search, wait);
+    AcquireDriverService(rig.factory, rig.search, *worker);
+    paused.wait();
+    if (!byDestructor) {
+      worker->RequestStop();
+      worker->Join();
+    }
+    worker.reset();
+    EXPECT_EQ(2u, rig.Stats().nodeListCalls) << byDestructor;
+    EXPECT_EQ(3u, rig.state.statusCode.load()) << byDestructor;  // the bare step: it never gave up
+  }
+}
+
 // Pauses take no time, so the worker runs straight through.
 class NoPauseWait : public StopSignalWait {
  public:
   bool Pause(std::uint32_t) override { return StopSignalWait::Pause(0); }
 };
 
-TEST(DeviceSearchWorker, AStopCutsAnHourLongPauseShort) {
-  Rig rig("");  // no device: the worker pauses after its first attempt
-  HourLongWait wait;
-  std::future<void> paused = wait.firstPause.get_future();
-  DeviceSearchWorker worker({rig.state, rig.link, rig.view}, wait);
-  AcquireDriverService(rig.factory, rig.search, worker);
-  paused.wait();
-  worker.RequestStop();
-  worker.Join();
-  EXPECT_EQ(2u, rig.Stats().nodeListCalls);
-  EXPECT_EQ(3u, rig.state.statusCode.load());  // the bare step: it never gave up
-  rig.link.ReleaseAll();
-  EXPECT_EQ(0, rig.Stats().liveObjects);
-  EXPECT_EQ(0u, rig.Stats().unfreedLists);
-}
-
-TEST(DeviceSearchWorker, ItsDestructorStopsAndJoins) {
-  Rig rig("");
-  HourLongWait wait;
-  std::future<void> paused = wait.firstPause.get_future();
-  {
-    DeviceSearchWorker worker({rig.state, rig.link, rig.view}, wait);
-    AcquireDriverService(rig.factory, rig.search, worker);
-    paused.wait();
-  }
-  EXPECT_EQ(2u, rig.Stats().nodeListCalls);
-}
-
 TEST(DeviceSearchWorker, FindsTheDeviceOnItsOwnThreadAndStartsOnlyOnce) {
-  Rig rig(std::string("node = 1 2 ") + testing_rig::kT6 + " from=3\nport = 9 FIRM\n");
+  Rig rig("node = 1 2 0x000A7610 0x7606 from=3\nport = 9 FIRM\n");
   NoPauseWait wait;
-  DeviceSearchWorker worker({rig.state, rig.link, rig.view}, wait);
+  DeviceSearchWorker worker(rig.search, wait);
   AcquireDriverService(rig.factory, rig.search, worker);
   EXPECT_FALSE(worker.StartSearch());
   worker.Join();

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/windows_e2e/e2e_support.h"
+#include "tests/windows_e2e/updater_run.h"
 
 namespace {
 

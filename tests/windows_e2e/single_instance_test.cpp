@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "tests/windows_e2e/e2e_support.h"
+#include "tests/windows_e2e/updater_run.h"
 
 namespace {
 

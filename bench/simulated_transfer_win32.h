@@ -1,7 +1,7 @@
-// A transfer into the simulated driver service, put together from the
-// program's own pieces: the COM factory, the device search on its worker
-// thread, the update-file loader and the transfer worker. Shared by the
-// end-to-end tests and the pacing benchmark.
+// A transfer into the simulated driver service for the pacing benchmark, put
+// together from the program's own pieces: the COM factory, the device search
+// on its worker thread and the transfer worker, with views that record what
+// the workers do instead of a dialog.
 #pragma once
 
 #include <windows.h>
@@ -10,19 +10,15 @@
 
 #include <atomic>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "device/com_service_factory_win32.h"
 #include "device/device_discovery.h"
 #include "device/device_search_worker.h"
-#include "sim/sim_config.h"
-#include "sim/sim_report.h"
+#include "sim/sim_folder_win32.h"
 #include "state/update_state.h"
 #include "transfer/transfer_thread_win32.h"
 
@@ -49,48 +45,8 @@ class ComApartment {
   HRESULT result_;
 };
 
-// A folder of its own for the simulator's configuration and report; the
-// simulator reads the configuration when its first object is created.
-class SimFolder {
- public:
-  explicit SimFolder(const std::string& name)
-      : folder_(std::filesystem::temp_directory_path() /
-                (name + "-" + std::to_string(GetCurrentProcessId()))),
-        base_((folder_ / "sim").string()) {
-    std::error_code ignored;
-    std::filesystem::create_directories(folder_, ignored);
-  }
-  ~SimFolder() {
-    SetEnvironmentVariableA(sim::kConfigVariable, nullptr);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  SimFolder(const SimFolder&) = delete;
-  SimFolder& operator=(const SimFolder&) = delete;
-
-  // Writes text plus the report file names and points the simulator at it.
-  bool Configure(const std::string& text) const {
-    {
-      std::ofstream file(base_ + ".conf");
-      file << text << "\nstats_file = " << base_ << ".stats\ncapture_file = " << base_ << ".capture\n";
-      if (!file) return false;
-    }
-    return SetEnvironmentVariableA(sim::kConfigVariable, (base_ + ".conf").c_str()) != FALSE;
-  }
-
-  // The report is written when the session's last driver object goes.
-  bool LoadReport(sim::SimReport& report) const {
-    return sim::LoadReport(base_ + ".stats", base_ + ".capture", report);
-  }
-
- private:
-  std::filesystem::path folder_;
-  std::string base_;
-};
-
 // One t6 of the maker with its "FIRM" port as port 9.
 constexpr char kT6WithFirmPort[] = "node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n";
-constexpr std::uint32_t kFirmPortId = 9;
 
 // Called from the search worker's thread while the caller polls.
 class RecordingSearchView final : public DeviceSearchView {
@@ -200,11 +156,6 @@ inline bool RunTransfer(UpdateState& state, CRQDataPlay& player, IqBUSPort& port
 // computed here, apart from the player.
 inline std::uint64_t DueMillisecondsAtDefaultTempo(std::uint32_t ticks, std::uint16_t division) {
   return static_cast<std::uint64_t>(ticks) * 500000u / (static_cast<std::uint64_t>(division) * 1000u);
-}
-
-// The first counter tick at which a due time of ms can have passed.
-inline std::uint64_t MillisecondsToTicksCeil(std::uint64_t ms, std::uint64_t ticksPerSecond) {
-  return (ms * ticksPerSecond + 999u) / 1000u;
 }
 
 }  // namespace simulated

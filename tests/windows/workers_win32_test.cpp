@@ -1,13 +1,19 @@
-// The Win32 edges of the transfer: the progress bar's messages, the counter
-// that is never early, and the worker thread's priority, stop and join.
-// The logic behind them is tested natively.
+// The Win32 edges of the workers: the progress bar's messages, the counter
+// that is never early, and the worker threads' priority and join, which must
+// keep serving what a worker sends to the joining thread's windows. The logic
+// behind them is tested natively.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "device/device_search_worker.h"
+#include "sim/sim_clock.h"
+#include "sim/sim_objects.h"
 #include "state/status_messages.h"
 #include "transfer/performance_counter_win32.h"
 #include "transfer/progress_bar_win32.h"
@@ -24,7 +30,8 @@ struct Message {
   std::string text;
 };
 
-// A message-only window of this thread that records what it is sent.
+// A message-only window of this thread that records what it is sent, and runs
+// onText at each text it is given.
 class ProbeWindow {
  public:
   ProbeWindow() {
@@ -46,6 +53,7 @@ class ProbeWindow {
 
   HWND hwnd() const { return hwnd_; }
   std::vector<Message> messages;
+  std::function<void()> onText;
 
  private:
   static constexpr const char* kClassName = "t6-transfer-probe";
@@ -55,6 +63,7 @@ class ProbeWindow {
     if (self != nullptr && (id == PBM_SETRANGE || id == PBM_SETPOS || id == WM_SETTEXT)) {
       self->messages.push_back(
           {id, wParam, lParam, id == WM_SETTEXT ? std::string(reinterpret_cast<const char*>(lParam)) : ""});
+      if (id == WM_SETTEXT && self->onText) self->onText();
     }
     return DefWindowProcA(hwnd, id, wParam, lParam);
   }
@@ -143,22 +152,40 @@ TEST(TransferWorker, RunsAtHighestPriorityAndJoinsWhileItSendsToThisThread) {
   EXPECT_FALSE(worker.Start(view, state, *player, port)) << "one transfer per worker";
 }
 
-TEST(TransferWorker, AStopEndsAWaitingTransferAsFailed) {
-  ProbeWindow controls;
-  ProbeTransferView view(controls.hwnd(), controls.hwnd());
-  // One message 0x0FFFFFFF ticks in, at division 1: due days from now.
-  auto player = fakes::LoadedPlayer(
-      fakes::FileWithTrack({0xFF, 0xFF, 0xFF, 0x7F, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00}, 1));
-  PriorityPort port;
+// Sets the status text on a window, as the dialog's controls would be set.
+class WindowSearchView final : public DeviceSearchView {
+ public:
+  explicit WindowSearchView(HWND status) : status_(status) {}
+  void EnableBrowse(bool) override {}
+  void SetStatusText(const char* text) override { SetWindowTextA(status_, text); }
+  void SetPortNameText(const char*) override {}
+
+ private:
+  HWND status_;
+};
+
+TEST(DeviceSearchWorker, JoinServesTheWorkersCallsAndAStopEndsTheSearch) {
+  auto model = std::make_shared<sim::BusModel>(sim::DefaultSimConfig(), sim::MakeSystemClock());
+  sim::SimServiceFactory factory(model);
+  ProbeWindow status;
+  WindowSearchView view(status.hwnd());
   UpdateState state;
-  state.busy = 1;
+  DeviceLink link;
+  DeviceSearch search{state, link, view};
+  StopSignalWait wait;
   {
-    TransferWorker worker;
-    ASSERT_TRUE(worker.Start(view, state, *player, port));
-  }  // the owner stops and joins
-  EXPECT_EQ(0, port.writes);
-  EXPECT_EQ(0x8000000Cu, state.statusCode.load());
-  EXPECT_EQ(0u, state.busy.load());
+    DeviceSearchWorker worker(search, wait);
+    // The stop comes from this thread while it joins, as when the operator
+    // closes the dialog during the search.
+    status.onText = [&] { worker.RequestStop(); };
+    AcquireDriverService(factory, search, worker);
+    worker.Join();  // would hang if the join did not serve the worker's SetWindowText
+  }
+  ASSERT_EQ(1u, status.messages.size()) << "stopped before readiness";
+  EXPECT_EQ("Searching for FW device...", status.messages[0].text);
+  link.ReleaseAll();
+  EXPECT_EQ(0, model->Stats().liveObjects);
+  EXPECT_EQ(0u, model->Stats().unfreedLists);
 }
 
 }  // namespace

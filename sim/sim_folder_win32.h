@@ -1,0 +1,51 @@
+// A folder of its own for one use of the simulated driver service: the
+// configuration it reads (named to it by the environment, so processes started
+// from here read it too) and the report it writes when its last object goes.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+#include "sim/sim_config.h"
+#include "sim/sim_report.h"
+
+namespace sim {
+
+class SimFolder {
+ public:
+  explicit SimFolder(const std::string& name)
+      : folder_(std::filesystem::temp_directory_path() / (name + "-" + std::to_string(GetCurrentProcessId()))),
+        base_((folder_ / "sim").string()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(folder_, ignored);
+  }
+  ~SimFolder() {
+    SetEnvironmentVariableA(kConfigVariable, nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  SimFolder(const SimFolder&) = delete;
+  SimFolder& operator=(const SimFolder&) = delete;
+
+  // Writes text plus the report's file names and points the simulator at it.
+  bool Configure(const std::string& text) const {
+    {
+      std::ofstream file(base_ + ".conf");
+      file << text << "\nstats_file = " << base_ << ".stats\ncapture_file = " << base_ << ".capture\n";
+      if (!file) return false;
+    }
+    return SetEnvironmentVariableA(kConfigVariable, (base_ + ".conf").c_str()) != FALSE;
+  }
+
+  bool LoadReport(SimReport& report) const { return sim::LoadReport(base_ + ".stats", base_ + ".capture", report); }
+
+ private:
+  std::filesystem::path folder_;
+  std::string base_;
+};
+
+}  // namespace sim
