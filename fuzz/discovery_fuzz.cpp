@@ -14,6 +14,8 @@
 
 #include "device/device_discovery.h"
 #include "device/qbus_ids.h"
+#include "sim/com_object.h"
+#include "tests/device/search_fakes.h"
 
 namespace {
 
@@ -27,34 +29,15 @@ int liveObjects = 0;
 
 void ListFreed(void* block) { Check(liveLists.erase(block) == 1); }
 
+// Counts itself live while it exists; answers calls from the input.
 template <class Interface>
-class Fake : public Interface {
+class Fake : public sim::ComObject<Interface> {
  public:
-  Fake(FuzzedDataProvider& input, REFIID iid) : input_(input), iid_(iid) { ++liveObjects; }
-  virtual ~Fake() { --liveObjects; }
-  Fake(const Fake&) = delete;
-  Fake& operator=(const Fake&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    *object = nullptr;
-    if (!IsEqualIID(riid, iid_) && !IsEqualIID(riid, IID_IUnknown)) return E_NOINTERFACE;
-    *object = static_cast<Interface*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
+  Fake(FuzzedDataProvider& input, REFIID iid) : sim::ComObject<Interface>(iid), input_(input) { ++liveObjects; }
+  ~Fake() override { --liveObjects; }
 
  protected:
   FuzzedDataProvider& input_;
-
- private:
-  const IID iid_;
-  ULONG references_ = 1;
 };
 
 // Fails, succeeds without an object, or hands out a new one.
@@ -155,48 +138,6 @@ class FakeFactory final : public ServiceFactory {
   FuzzedDataProvider& input_;
 };
 
-// Pauses end at once; a stop comes after the input's number of them.
-class InstantWait final : public SearchWait {
- public:
-  explicit InstantWait(std::uint32_t stopAfter) : stopAfter_(stopAfter) {}
-  bool Pause(std::uint32_t) override {
-    stopped_ = stopped_ || ++pauses_ > stopAfter_;
-    return !stopped_;
-  }
-  bool StopRequested() const override { return stopped_; }
-
- private:
-  const std::uint32_t stopAfter_;
-  std::uint32_t pauses_ = 0;
-  bool stopped_ = false;
-};
-
-class InlineLauncher final : public SearchLauncher {
- public:
-  InlineLauncher(DeviceSearch& search, SearchWait& wait) : search_(search), wait_(wait) {}
-  bool StartSearch() override {
-    Check(DeviceSearchThread(search_, wait_) == 1);
-    return true;
-  }
-
- private:
-  DeviceSearch& search_;
-  SearchWait& wait_;
-};
-
-// Keeps only the port name the worker announces on success.
-class PortNameView final : public DeviceSearchView {
- public:
-  void EnableBrowse(bool) override {}
-  void SetStatusText(const char*) override {}
-  void SetPortNameText(const char* text) override {
-    announced = true;
-    portName = text;
-  }
-  bool announced = false;
-  std::string portName;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -205,16 +146,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   UpdateState state;
   state.retryLimitOn = input.ConsumeBool() ? 1 : 0;
-  InstantWait wait(input.ConsumeIntegralInRange<std::uint32_t>(0, 40));
-  PortNameView view;
+  testing_rig::FakeWait wait(state);
+  wait.stopAtPause = input.ConsumeIntegralInRange<std::size_t>(0, 40);
+  testing_rig::RecordingView view;
   DeviceLink link;
   DeviceSearch search{state, link, view};
-  InlineLauncher launcher(search, wait);
+  testing_rig::InlineLauncher launcher(search, wait);
   FakeFactory factory(input);
 
   AcquireDriverService(factory, search, launcher);
-  if (view.announced) {
-    Check(view.portName == "FIRM" && state.statusCode == 0 && link.port);
+  // A port name is announced only for an opened "FIRM" port.
+  for (const std::string& event : view.events) {
+    if (event.rfind("port ", 0) != 0) continue;
+    Check(event == "port FIRM" && state.statusCode == 0 && link.port);
     bool chosenIsFirm = false;
     for (std::uint32_t i = 0; i < link.portList.count(); ++i) {
       const PortRecord& record = link.portList.get().records[i];

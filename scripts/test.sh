@@ -49,20 +49,20 @@ run_ctest windows
 # a failed check fails it. They share FUZZ_SECONDS: half for the reader, a
 # quarter each for the device search and the simulator's configuration parser.
 fuzz_dir=build/fuzz
-"$fuzz_dir/fuzz/make_fuzz_seeds" "$fuzz_dir/seeds"
 reader_seconds=$((FUZZ_SECONDS / 2 > 0 ? FUZZ_SECONDS / 2 : 1))  # 0 would mean no limit
 other_seconds=$(((FUZZ_SECONDS - reader_seconds) / 2 > 0 ? (FUZZ_SECONDS - reader_seconds) / 2 : 1))
 
 # run_fuzzer <target> <seconds> [libFuzzer flags]: adds its result to the totals.
 run_fuzzer() {
-  local target=$1 seconds=$2 log
+  local target=$1 seconds=$2 log seeds=()
   shift 2
-  mkdir -p "$fuzz_dir/corpus/$target" "$fuzz_dir/seeds/$target" "$fuzz_dir/artifacts"
+  [ -d "fuzz/seeds/$target" ] && seeds=("fuzz/seeds/$target")
+  mkdir -p "$fuzz_dir/corpus/$target" "$fuzz_dir/artifacts"
   log=$(mktemp)
   if UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=abort_on_error=1 \
      "$fuzz_dir/fuzz/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 \
        -print_final_stats=1 -artifact_prefix="$fuzz_dir/artifacts/$target-" "$@" \
-       "$fuzz_dir/corpus/$target" "$fuzz_dir/seeds/$target" >"$log" 2>&1; then
+       "$fuzz_dir/corpus/$target" "${seeds[@]}" >"$log" 2>&1; then
     passed=$((passed + 1))
     echo "fuzz $target: $(awk '/stat::number_of_executed_units/ {print $2}' "$log") executions in $seconds s, no failure"
   else

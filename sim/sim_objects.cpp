@@ -1,8 +1,7 @@
 #include "sim/sim_objects.h"
 
-#include <atomic>
-
 #include "device/qbus_ids.h"
+#include "sim/com_object.h"
 
 namespace sim {
 
@@ -18,34 +17,14 @@ HRESULT NoThrow(Call call) {
   }
 }
 
-// Reference counting and QueryInterface for one interface; each object counts
-// itself live in the model while it exists.
+// Each object counts itself live in the model while it exists.
 template <class Interface>
-class SimObject : public Interface {
+class SimObject : public ComObject<Interface> {
  public:
-  SimObject(std::shared_ptr<BusModel> model, REFIID iid) : model_(std::move(model)), iid_(iid) {
+  SimObject(std::shared_ptr<BusModel> model, REFIID iid) : ComObject<Interface>(iid), model_(std::move(model)) {
     model_->ObjectCreated();
   }
-  virtual ~SimObject() { model_->ObjectDestroyed(); }
-  SimObject(const SimObject&) = delete;
-  SimObject& operator=(const SimObject&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, iid_)) {
-      *object = static_cast<Interface*>(this);
-      this->AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
+  ~SimObject() override { model_->ObjectDestroyed(); }
 
  protected:
   BusModel& model() const { return *model_; }
@@ -54,8 +33,6 @@ class SimObject : public Interface {
  private:
   // The model outlives its last object: it reports when that one goes.
   std::shared_ptr<BusModel> model_;
-  const IID iid_;
-  std::atomic<ULONG> references_{1};
 };
 
 class SimPort final : public SimObject<IqBUSPort> {

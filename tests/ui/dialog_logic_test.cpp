@@ -96,23 +96,6 @@ struct Rig {
   UpdateController controller{state, *player, view};
 };
 
-TEST(UpdateController, InitialiseResetsTheStateAndDisablesStart) {
-  Rig rig;
-  rig.state.tempo = 1;
-  rig.state.statusCode = 0x80000003u;
-  rig.state.retryLimitOn = 0;
-  rig.state.interfaceKind = kInterfaceQBus;
-  rig.state.busy = 1;
-  rig.view.startEnabled = true;
-  rig.controller.Initialise();
-  EXPECT_EQ(500000u, rig.state.tempo);
-  EXPECT_EQ(0u, rig.state.statusCode.load());
-  EXPECT_EQ(1u, rig.state.retryLimitOn);
-  EXPECT_EQ(kInterfaceFW, rig.state.interfaceKind);
-  EXPECT_EQ(0u, rig.state.busy.load());
-  EXPECT_FALSE(rig.view.startEnabled);
-}
-
 TEST(UpdateController, BrowseShowsTheReadersOutcomeAndAGoodFileEnablesStartAgain) {
   const TempFile good(GoodFile());
   const TempFile notSmf(Bytes{'n', 'o', 't', ' ', 'a', ' ', 'f', 'i', 'l', 'e'});

@@ -1,12 +1,11 @@
 // The real update dialog in this process, created from its template against
-// the simulated driver service, with this thread running its message loop.
+// the simulated driver service.
 #pragma once
 
 #include <windows.h>
 
 #include <commctrl.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -42,37 +41,10 @@ class DialogRun {
   }
 
   bool ready() const { return configured_ && created_; }
-  CtUpdateDlg& dialog() { return *dialog_; }
   HWND hwnd() { return dialog_->hwnd(); }
   HWND Item(int id) { return dialog_->Item(id); }
-  std::string Text(int id) { return WindowText(Item(id)); }
   bool Enabled(int id) { return IsWindowEnabled(Item(id)) != FALSE; }
   StatusCode code() { return dialog_->state().statusCode.load(); }
-
-  // Runs the dialog's loop for ms milliseconds, or until it ends.
-  void PumpFor(DWORD ms) {
-    const ULONGLONG until = GetTickCount64() + ms;
-    while (!dialog_->ended() && GetTickCount64() < until) {
-      MSG message;
-      while (!dialog_->ended() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) dialog_->RouteMessage(message);
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-  }
-
-  // A key as the keyboard delivers it, to the focused control (or the dialog).
-  void PressKey(WPARAM vk) {
-    const HWND target = GetFocus() != nullptr ? GetFocus() : hwnd();
-    PostMessageW(target, WM_KEYDOWN, vk, 1);
-    PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
-    PumpFor(50);
-  }
-
-  // Destroys the dialog, which releases every driver object; the simulator
-  // then writes its report.
-  bool CloseAndReport(sim::SimReport& report) {
-    dialog_.reset();
-    return folder_.LoadReport(report);
-  }
 
  private:
   sim::SimFolder folder_;

@@ -1,6 +1,6 @@
 // The update dialog created from its template, in this process, against the
-// simulated driver service: its layout, colours, icons and menu, and the
-// states it reaches at once; and the resources of the built executable. What
+// simulated driver service: its layout, colours, icons and menu; and the
+// resources of the built executable. What
 // an operator does with it is tested from outside, in tests/windows_e2e.
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "state/status_messages.h"
 #include "tests/windows_ui/dialog_harness.h"
 #include "ui/resource.h"
 
@@ -19,7 +18,6 @@ namespace {
 
 using harness::DialogRun;
 
-constexpr char kT6[] = "node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n";
 constexpr char kTitle[] = "t6/t10 Update Program";
 
 struct ControlCase {
@@ -47,6 +45,10 @@ TEST(UpdateDialog, MatchesItsTemplateAndPaintsOnlyTheFileBoxWhite) {
   GetClientRect(dialog, &client);
   EXPECT_EQ(size.right, client.right);
   EXPECT_EQ(size.bottom, client.bottom);
+  // Without a driver service nothing can be done but close.
+  EXPECT_EQ(0x80000001u, run.code());
+  EXPECT_FALSE(run.Enabled(IDC_BROWSE));
+  EXPECT_FALSE(run.Enabled(IDC_START));
 
   const ControlCase controls[] = {
       {IDC_OUTPUT_PORT_LABEL, "Static", "Output Port :", {10, 14, 47, 10}, SS_RIGHT, 0, false},
@@ -113,41 +115,6 @@ TEST(UpdateDialog, MatchesItsTemplateAndPaintsOnlyTheFileBoxWhite) {
   GetMenuItemInfoW(menu, items - 2, TRUE, &separator);
   EXPECT_NE(0u, separator.fType & MFT_SEPARATOR);
 }
-
-// The states the dialog reaches at once, before any search.
-struct StartupCase {
-  const char* config;
-  StatusCode code;
-  const char* status;
-  InterfaceKind kind;
-};
-
-TEST(UpdateDialog, WithoutServiceOrNodeListItStaysIdleWithTheError) {
-  const StartupCase cases[] = {
-      {"classes = none\n", 0x80000001u, "Can not get FW/qBUS interface!!", kInterfaceNone},
-      {"get_node_list = fail 1\n", 0x80000002u, "Can not get FW device information!!", kInterfaceFW},
-      {"classes = qbus\nget_node_list = fail 1\n", 0x80000002u, "Can not get qBUS device information!!",
-       kInterfaceQBus},
-  };
-  for (const StartupCase& c : cases) {
-    DialogRun run(std::string(c.config) + kT6);
-    ASSERT_TRUE(run.ready()) << c.config;
-    run.PumpFor(300);
-    EXPECT_EQ(c.code, run.code()) << c.config;
-    EXPECT_EQ(c.kind, run.dialog().state().interfaceKind) << c.config;
-    EXPECT_EQ(c.status, run.Text(IDC_STATUS)) << c.config;
-    EXPECT_FALSE(run.Enabled(IDC_BROWSE)) << c.config;
-    EXPECT_FALSE(run.Enabled(IDC_START)) << c.config;
-    EXPECT_EQ("", run.Text(IDC_PORT_NAME)) << c.config;
-    run.PressKey(VK_ESCAPE);
-    EXPECT_TRUE(run.dialog().ended()) << c.config << ": Esc closes while no transfer runs";
-    sim::SimReport report;
-    ASSERT_TRUE(run.CloseAndReport(report) || c.code == 0x80000001u) << c.config;
-    EXPECT_EQ(0, report.stats.liveObjects) << c.config;
-    EXPECT_EQ(0u, report.stats.unfreedLists) << c.config;
-  }
-}
-
 
 // A resource of the built updater, read without running it.
 std::string ResourceBytes(HMODULE module, LPCWSTR type, LPCWSTR name) {

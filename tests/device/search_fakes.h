@@ -1,0 +1,64 @@
+// The dialog and the worker's wait, faked for a device search run on the
+// caller's thread: a recording view, and a wait that never sleeps but notes
+// every pause and the status code at that moment. Free of the test framework,
+// so that the discovery fuzzer uses them too.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "device/device_discovery.h"
+
+namespace testing_rig {
+
+// What the search asked of the dialog, in order.
+class RecordingView : public DeviceSearchView {
+ public:
+  void EnableBrowse(bool enable) override { events.push_back(enable ? "browse on" : "browse off"); }
+  void SetStatusText(const char* text) override { events.push_back(std::string("status ") + text); }
+  void SetPortNameText(const char* text) override { events.push_back(std::string("port ") + text); }
+
+  std::vector<std::string> events;
+};
+
+class FakeWait : public SearchWait {
+ public:
+  explicit FakeWait(const UpdateState& state) : state_(state) {}
+  bool Pause(std::uint32_t ms) override {
+    pauses.push_back(ms);
+    codesAtPause.push_back(state_.statusCode.load());
+    if (pauses.size() > stopAtPause) stopped = true;
+    return !stopped;
+  }
+  bool StopRequested() const override { return stopped; }
+
+  std::vector<std::uint32_t> pauses;
+  std::vector<StatusCode> codesAtPause;
+  std::size_t stopAtPause = SIZE_MAX;  // index of the first pause that reports a stop
+  bool stopped = false;
+
+ private:
+  const UpdateState& state_;
+};
+
+// Runs the search on the caller's thread, as if the worker had started.
+class InlineLauncher : public SearchLauncher {
+ public:
+  InlineLauncher(DeviceSearch& search, SearchWait& wait) : search_(search), wait_(wait) {}
+  bool StartSearch() override {
+    ++starts;
+    if (refuse) return false;
+    DeviceSearchThread(search_, wait_);
+    return true;
+  }
+  int starts = 0;
+  bool refuse = false;
+
+ private:
+  DeviceSearch& search_;
+  SearchWait& wait_;
+};
+
+}  // namespace testing_rig
