@@ -20,8 +20,8 @@ void* Allocate(std::size_t size, bool mayThrow) {
   return p;
 }
 
-// A port, counter and progress bar that allocate nothing themselves.
-struct Quiet final : PortStub, IMillisecondCounter, IProgressBar {
+// A port, counter, progress bar and sleeper that allocate nothing themselves.
+struct Quiet final : PortStub, IMillisecondCounter, IProgressBar, IPacingSleeper {
   HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t*, std::uint32_t) override {
     ++writes;
     return S_OK;
@@ -29,7 +29,13 @@ struct Quiet final : PortStub, IMillisecondCounter, IProgressBar {
   std::uint32_t Now() override { return now++; }
   void SetRange(std::uint16_t, std::uint16_t) override {}
   void SetPos(std::uint32_t) override {}
-  int writes = 0;
+  void Begin() override {}
+  void End() override {}
+  void Sleep(std::uint32_t ms) override {
+    now += ms;
+    ++sleeps;
+  }
+  int writes = 0, sleeps = 0;
   std::uint32_t now = 0;
 };
 
@@ -46,12 +52,13 @@ TEST(Play, AllocatesNothing) {
   allocations = 0;
   counting = true;
   probe = new int(7);  // shows that the count sees an allocation
-  player->Play(quiet, 500000, TransferLink{quiet, quiet, stop});
+  player->Play(quiet, 500000, TransferLink{quiet, quiet, stop, &quiet});  // sleeping, then spinning
   counting = false;
   delete probe;
 
   EXPECT_EQ(1u, allocations.load());
   EXPECT_EQ(40, quiet.writes);
+  EXPECT_GT(quiet.sleeps, 0);
   EXPECT_EQ(CSMF::kOk, player->error());
 }
 
