@@ -69,11 +69,8 @@ TEST_P(CloseAnyTime, EndsWithinTwoSecondsAndReleasesEverything) {
     DWORD exitCode = 1;
     ASSERT_TRUE(run.process().WaitForExit(kCloseBoundMs, exitCode)) << "still running 2 s after the close";
     closeTimes.push_back(static_cast<DWORD>(GetTickCount64() - closed));
-    EXPECT_EQ(0u, exitCode) << "the process did not end normally";
     sim::SimReport report;
-    ASSERT_TRUE(run.Report(report));
-    EXPECT_EQ(0, report.stats.liveObjects);
-    EXPECT_EQ(0u, report.stats.unfreedLists);
+    ASSERT_TRUE(run.EndedCleanly(0, report));
     std::printf("%s: ended %lu ms after the close\n", what.c_str(), static_cast<unsigned long>(closeTimes.back()));
   }
   std::sort(closeTimes.begin(), closeTimes.end());

@@ -60,13 +60,8 @@ TEST_P(FullUpdate, TheDeviceReceivesTheFilesSysExStreamOnTimeAndCloseEndsTheProg
 
   // Close ends the program, which lets every driver object go.
   ASSERT_TRUE(window.Click(op::kStart));
-  DWORD exitCode = 1;
-  ASSERT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode));
-  EXPECT_EQ(0u, exitCode);
   sim::SimReport report;
-  ASSERT_TRUE(run.Report(report));
-  EXPECT_EQ(0, report.stats.liveObjects);
-  EXPECT_EQ(0u, report.stats.unfreedLists);
+  ASSERT_TRUE(run.EndedCleanly(kExitBoundMs, report));
 
   // No first chunk before its due time, counted from the press of Start;
   // after a failed write, nothing more.
@@ -125,13 +120,8 @@ TEST_P(Search, EndsWithTheMessageOfTheStepThatFailedLast) {
   EXPECT_FALSE(window.Enabled(op::kStart));
 
   window.Close();
-  DWORD exitCode = 1;
-  ASSERT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode));
-  EXPECT_EQ(0u, exitCode);
   sim::SimReport report;
-  ASSERT_TRUE(run.Report(report));
-  EXPECT_EQ(0, report.stats.liveObjects);
-  EXPECT_EQ(0u, report.stats.unfreedLists);
+  ASSERT_TRUE(run.EndedCleanly(kExitBoundMs, report));
   if (*GetParam().port == '\0') {
     EXPECT_EQ(12u, report.stats.nodeListCalls) << "start-up, then eleven attempts";
   }

@@ -3,6 +3,7 @@
 // operator: it knows the program only by its window and controls.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -135,6 +136,20 @@ class Run {
 
   // The report the simulator wrote when the process let its last object go.
   bool Report(sim::SimReport& report) const { return folder_.LoadReport(report); }
+
+  // The process ended within boundMs with exit code 0, and let every driver
+  // object and list go; report gets what the simulator wrote.
+  ::testing::AssertionResult EndedCleanly(DWORD boundMs, sim::SimReport& report) {
+    DWORD exitCode = 1;
+    if (!process_.WaitForExit(boundMs, exitCode)) return ::testing::AssertionFailure() << "still running";
+    if (exitCode != 0) return ::testing::AssertionFailure() << "exit code " << exitCode;
+    if (!Report(report)) return ::testing::AssertionFailure() << "no simulator report";
+    if (report.stats.liveObjects != 0 || report.stats.unfreedLists != 0) {
+      return ::testing::AssertionFailure() << report.stats.liveObjects << " live objects, "
+                                           << report.stats.unfreedLists << " unfreed lists";
+    }
+    return ::testing::AssertionSuccess();
+  }
 
  private:
   sim::SimFolder folder_;
