@@ -21,6 +21,8 @@ class DeviceSearchWorker : public SearchLauncher {
   void RequestStop() { wait_.RequestStop(); }
   // Waits for the worker to end; returns at once when it never started.
   void Join() { thread_.Join(); }
+  // Waits at most ms; false while the worker is still inside a driver call.
+  bool JoinFor(std::uint32_t ms) { return thread_.JoinFor(ms); }
 
  private:
   static void Run(void* self);

@@ -1,7 +1,8 @@
 // A thread the dialog starts for a worker and waits for before it releases
 // what the worker uses. One implementation per platform, same interface:
 //   bool Start(Priority, Procedure, void* parameter);  // at most once
-//   void Join();                                      // returns at once if never started
+//   void Join();                    // returns at once if never started
+//   bool JoinFor(std::uint32_t ms); // at most ms; true once the thread has ended
 // The destructor joins.
 #pragma once
 

@@ -2,6 +2,10 @@
 // is no message loop to keep serving, and priorities are left to the system.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
 #include <thread>
 
 class WorkerThread {
@@ -19,7 +23,12 @@ class WorkerThread {
   bool Start(Priority, Procedure procedure, void* parameter) {
     if (started_) return false;
     try {
-      thread_ = std::thread(procedure, parameter);
+      thread_ = std::thread([this, procedure, parameter] {
+        procedure(parameter);
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ended_ = true;
+        endedSignal_.notify_all();
+      });
     } catch (...) {  // std::system_error: no thread could be made
       return false;
     }
@@ -31,7 +40,20 @@ class WorkerThread {
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
   }
 
+  bool JoinFor(std::uint32_t ms) {
+    if (!thread_.joinable()) return true;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!endedSignal_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended_; })) return false;
+    }
+    Join();
+    return true;
+  }
+
  private:
-  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable endedSignal_;
+  bool ended_ = false;
+  std::thread thread_;  // last: started after the rest exists
   bool started_ = false;
 };

@@ -14,11 +14,18 @@ bool WorkerThread::Start(Priority priority, Procedure procedure, void* parameter
   return true;
 }
 
-void WorkerThread::Join() {
-  if (thread_ == nullptr) return;
+bool WorkerThread::JoinFor(std::uint32_t ms) {
+  if (thread_ == nullptr) return true;
   if (GetThreadId(thread_) != GetCurrentThreadId()) {
+    const ULONGLONG deadline = GetTickCount64() + ms;
     for (;;) {
-      const DWORD woken = MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE);
+      DWORD wait = INFINITE;
+      if (ms != INFINITE) {
+        const ULONGLONG now = GetTickCount64();
+        wait = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+      }
+      const DWORD woken = MsgWaitForMultipleObjects(1, &thread_, FALSE, wait, QS_SENDMESSAGE);
+      if (woken == WAIT_TIMEOUT) return false;
       if (woken != WAIT_OBJECT_0 + 1) break;  // ended, or the wait itself failed
       MSG message;
       PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // handles sent messages
@@ -26,6 +33,7 @@ void WorkerThread::Join() {
   }
   CloseHandle(thread_);
   thread_ = nullptr;
+  return true;
 }
 
 DWORD WINAPI WorkerThread::Run(LPVOID self) {

@@ -1,10 +1,12 @@
-// Worker threads on Windows. Join keeps handling the messages that other
+// Worker threads on Windows. A join keeps handling the messages that other
 // threads send to the joining thread's windows: a worker that is setting a
 // control's text waits for the dialog thread, and would wait forever for a
 // dialog thread that waits for it.
 #pragma once
 
 #include <windows.h>
+
+#include <cstdint>
 
 class WorkerThread {
  public:
@@ -18,7 +20,8 @@ class WorkerThread {
 
   bool started() const { return started_; }
   bool Start(Priority priority, Procedure procedure, void* parameter);
-  void Join();
+  void Join() { JoinFor(INFINITE); }
+  bool JoinFor(std::uint32_t ms);
 
  private:
   static DWORD WINAPI Run(LPVOID self);

@@ -32,6 +32,8 @@ class TransferWorker {
 
   // Waits for the thread to end, serving the messages it sends to the dialog.
   void Join() { thread_.Join(); }
+  // The same for at most ms; false while the thread is still inside a driver call.
+  bool JoinFor(std::uint32_t ms) { return thread_.JoinFor(ms); }
 
  private:
   static void Run(void* self);
