@@ -15,7 +15,7 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"  # no Mono/Gecko 
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
-  if [ ! -f "$prefix/.t6-ready-2" ]; then
+  if [ ! -f "$prefix/.t6-ready-3" ]; then
     wineboot -i </dev/null >/dev/null 2>&1 9>&-
     # Without a window manager (Xvfb), Wine would wait about 2 s for one each
     # time a window is hidden or destroyed; unmanaged windows do not wait.
@@ -23,7 +23,12 @@ mkdir -p "$(dirname "$prefix")"
     # Wine's own Tahoma (what "MS Shell Dlg" maps to) and Marlett (the caption
     # buttons' glyphs), which this Wine does not look for on its own.
     cp -n /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-    touch "$prefix/.t6-ready-2"
+    # Japanese and Chinese text (a path an operator picks): Wine falls back to
+    # these two faces for glyphs that Tahoma lacks; VL Gothic stands in for both.
+    for face in 'MS UI Gothic' 'SimSun'; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'VL Gothic' /f </dev/null >/dev/null 2>&1 9>&-
+    done
+    touch "$prefix/.t6-ready-3"
   fi
   # Keeps the server up between programs (a cold start costs seconds); it ends
   # by itself a minute after the last program, or at `wineserver -k`. It fails

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libbenchmark-dev clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix mingw-w64-tools wine xvfb xdotool imagemagick
-          fonts-wine zlib1g-dev gcovr)
+          fonts-wine fonts-vlgothic zlib1g-dev gcovr)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -34,7 +34,7 @@ class CSMF {
   CSMF& operator=(const CSMF&) = delete;
 
   // Reads the whole file into one buffer and locates its tracks. Reports only
-  // 0, 1, 2, 3 and 7 through the error field.
+  // 0, 1, 2, 3 and 7 through the error field. path is UTF-8.
   bool Load(const char* path);
   // The same from another source of files than the platform's.
   bool LoadFrom(const char* path, UpdateFileSource& file);

@@ -9,6 +9,7 @@ class UpdateFileSource {
  public:
   enum class OpenResult { kOpened, kNotFound, kFailed };
 
+  // path is UTF-8 (on Windows, any path the platform can open, of any length).
   virtual OpenResult Open(const char* path) = 0;
   // False when the file system cannot tell the length.
   virtual bool QueryLength(std::uint64_t& length) = 0;

@@ -43,6 +43,11 @@ INT_PTR CDialog::DoModal(HWND owner) {
     RouteMessage(message);
   }
 
+  try {
+    OnModalLoopEnded();
+  } catch (...) {
+    // The window goes all the same.
+  }
   // Re-enabled before the window goes, so that the owner takes the activation back.
   if (disableOwner) EnableWindow(owner, TRUE);
   DestroyWindow(hwnd_);

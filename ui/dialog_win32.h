@@ -7,6 +7,11 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
+#include "ui/dialog_items_win32.h"
+
 class CDialog {
  public:
   explicit CDialog(UINT templateId) : templateId_(templateId) {}
@@ -31,6 +36,9 @@ class CDialog {
 
   HWND hwnd() const { return hwnd_; }
   HWND Item(int controlId) const { return GetDlgItem(hwnd_, controlId); }
+  void SetItemText(int controlId, std::string_view text) const { ::SetItemText(hwnd_, controlId, text); }
+  std::string ItemText(int controlId) const { return ::ItemText(hwnd_, controlId); }
+  void EnableItem(int controlId, bool enable) const { ::EnableItem(hwnd_, controlId, enable); }
 
  protected:
   // Ends the modal loop with result; the window is destroyed after the loop.
@@ -38,6 +46,9 @@ class CDialog {
 
   // WM_INITDIALOG; TRUE lets the platform give the focus to the first tab stop.
   virtual BOOL OnInitDialog() { return TRUE; }
+  // The modal loop has ended; the window is still on screen and is destroyed
+  // when this returns.
+  virtual void OnModalLoopEnded() {}
   // Sees every queued message first; true swallows it.
   virtual bool PreTranslateMessage(const MSG&) { return false; }
   // The derived class's message table; true when handled, with the value the

@@ -5,25 +5,27 @@
 #include <string>
 #include <vector>
 
+#include "platform/wide_text_win32.h"
+
 std::string OpenFileDialog::Choose(HWND owner) {
   // The dialog wants NUL where the filter shows '|'.
-  std::string filter(kUpdateFileFilter);
-  for (char& c : filter) {
-    if (c == '|') c = '\0';
+  std::wstring filter = WideFromUtf8(kUpdateFileFilter);
+  for (wchar_t& c : filter) {
+    if (c == L'|') c = L'\0';
   }
-  // Room for a long path: a path that does not fit would come back empty.
-  std::vector<char> path(32768, '\0');
+  // Room for the longest path the platform has: one that did not fit would come back empty.
+  std::vector<wchar_t> path(32768, L'\0');
 
-  OPENFILENAMEA dialog = {};
+  OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
   dialog.lpstrFilter = filter.c_str();
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
-  dialog.lpstrDefExt = "sdy";
+  dialog.lpstrDefExt = L"sdy";
   dialog.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_SHAREAWARE | OFN_EXPLORER;
   // A cancel leaves the path empty. On a failure the buffer may hold anything
   // (a too small one holds the size it needed): that is no path either.
-  if (!GetOpenFileNameA(&dialog)) return std::string();
-  return std::string(path.data());
+  if (!GetOpenFileNameW(&dialog)) return std::string();
+  return Utf8FromWide(path.data());
 }

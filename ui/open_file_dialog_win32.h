@@ -8,7 +8,7 @@
 
 class UpdateFileChooser {
  public:
-  // The chosen full path; "" when the operator cancelled.
+  // The chosen full path, in UTF-8; "" when the operator cancelled.
   virtual std::string Choose(HWND owner) = 0;
 
  protected:

@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
+#include "platform/wide_text_win32.h"
+
 namespace op {
 
 namespace {
@@ -62,14 +66,15 @@ bool WaitUntil(const std::function<bool()>& check, DWORD boundMs) {
 }
 
 std::string TextOf(HWND window) {
-  // WM_GETTEXT is carried across processes; GetWindowText would only see captions there.
-  char text[2048] = "";
+  // WM_GETTEXT is carried across processes; GetWindowText would only see captions
+  // there. Read wide, as the program shows it: room for the longest path.
+  std::vector<wchar_t> text(32768, L'\0');
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
                            kSendTimeoutMs, &copied)) {
     return {};
   }
-  return std::string(text, copied < sizeof(text) ? copied : sizeof(text) - 1);
+  return Utf8FromWide(std::wstring_view(text.data(), copied < text.size() ? copied : text.size() - 1));
 }
 
 UpdaterWindow UpdaterWindow::Find(DWORD pid) {
@@ -168,7 +173,8 @@ bool OpenFile(DWORD pid, const std::string& path, DWORD boundMs) {
   if (box == nullptr) box = GetDlgItem(dialog, kFileNameEdit);
   if (box == nullptr) return false;
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG, kSendTimeoutMs,
+  const std::wstring wide = WideFromUtf8(path);
+  SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG, kSendTimeoutMs,
                       &ignored);
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   // A path that does not exist keeps the dialog open behind a box of its own.

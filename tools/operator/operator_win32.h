@@ -31,7 +31,7 @@ enum Control : int {
 // Polls check every 20 ms until it holds or boundMs pass.
 bool WaitUntil(const std::function<bool()>& check, DWORD boundMs);
 
-// A control's text, also of another process's window.
+// A control's text, also of another process's window, in UTF-8.
 std::string TextOf(HWND window);
 
 // The updater's window. pid 0 takes the window of any process.
@@ -75,7 +75,7 @@ class UpdaterWindow {
   DWORD pid_ = 0;
 };
 
-// The common file-open dialog of process pid (0: any): types path into its
+// The common file-open dialog of process pid (0: any): types path (UTF-8) into its
 // file-name box and presses Open. False when no dialog came, or it stayed
 // open (a path that does not exist).
 bool OpenFile(DWORD pid, const std::string& path, DWORD boundMs);

@@ -8,11 +8,15 @@
 #include <io.h>
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "platform/wide_text_win32.h"
 #include "tools/operator/operator_win32.h"
 
 namespace {
@@ -224,8 +228,17 @@ int Run(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   // The output goes to a shell that compares lines: no "\r\n".
   _setmode(_fileno(stdout), _O_BINARY);
-  return Run(argc, argv);
+  // The arguments as the system has them, in UTF-8: a path may hold any character.
+  int argc = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (wide == nullptr) return Usage();
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(Utf8FromWide(wide[i]));
+  LocalFree(wide);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  return Run(argc, argv.data());
 }
