@@ -65,8 +65,7 @@ class DialogTransferView final : public ITransferView {
     // Enabled first: whoever sees "Close" can press it.
     Enable(IDC_START, true);
     SetDlgItemTextA(dialog_, IDC_START, UpdateController::kCloseText);
-    // The focus belongs to the dialog's thread: it moves it when it gets there.
-    PostMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, IDC_START)), TRUE);
+    // The focus belongs to the dialog's thread: it moves it to Close when it can.
     PostMessageW(dialog_, kTransferEndedMessage, finished ? 1 : 0, 0);
   }
 

@@ -70,6 +70,23 @@ class KernelHandle {
   HANDLE handle_;
 };
 
+// A reason shown in the shutdown screen while this window refuses to let the
+// session end; made and removed on the window's own thread.
+class ShutdownBlockReason {
+ public:
+  ShutdownBlockReason(HWND window, const wchar_t* reason)
+      : window_(window), registered_(ShutdownBlockReasonCreate(window, reason) != FALSE) {}
+  ~ShutdownBlockReason() {
+    if (registered_) ShutdownBlockReasonDestroy(window_);
+  }
+  ShutdownBlockReason(const ShutdownBlockReason&) = delete;
+  ShutdownBlockReason& operator=(const ShutdownBlockReason&) = delete;
+
+ private:
+  HWND window_;
+  bool registered_;
+};
+
 // BeginPaint and EndPaint around one WM_PAINT.
 class PaintScope {
  public:

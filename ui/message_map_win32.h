@@ -56,6 +56,21 @@ class MessageMap {
   static constexpr Entry Destroy() {
     return {WM_DESTROY, 0, 0, &CallVoid<Handler>};
   }
+  // WM_QUERYENDSESSION: the handler answers whether the session may end now.
+  template <bool (D::*Handler)()>
+  static constexpr Entry QueryEndSession() {
+    return {WM_QUERYENDSESSION, 0, 0, &CallQueryEndSession<Handler>};
+  }
+  // WM_ENDSESSION with whether the session really ends.
+  template <void (D::*Handler)(bool ending)>
+  static constexpr Entry EndSession() {
+    return {WM_ENDSESSION, 0, 0, &CallEndSession<Handler>};
+  }
+  // A message the dialog takes note of and leaves to the default handling.
+  template <void (D::*Handler)()>
+  static constexpr Entry Observe(UINT message) {
+    return {message, 0, 0, &CallObserve<Handler>};
+  }
   // A message of the program's own (WM_APP and up) with its two parameters.
   template <void (D::*Handler)(WPARAM, LPARAM)>
   static constexpr Entry Private(UINT message) {
@@ -105,6 +120,25 @@ class MessageMap {
     const HICON icon = (dialog.*Handler)();
     result = reinterpret_cast<INT_PTR>(icon);
     return icon != nullptr;
+  }
+  // A dialog procedure hands back any other answer through DWLP_MSGRESULT.
+  template <bool (D::*Handler)()>
+  static bool CallQueryEndSession(D& dialog, WPARAM, LPARAM, INT_PTR& result) {
+    const bool mayEnd = (dialog.*Handler)();
+    SetWindowLongPtrW(dialog.hwnd(), DWLP_MSGRESULT, mayEnd ? TRUE : FALSE);
+    result = TRUE;
+    return true;
+  }
+  template <void (D::*Handler)(bool)>
+  static bool CallEndSession(D& dialog, WPARAM wParam, LPARAM, INT_PTR& result) {
+    (dialog.*Handler)(wParam != FALSE);
+    result = TRUE;
+    return true;
+  }
+  template <void (D::*Handler)()>
+  static bool CallObserve(D& dialog, WPARAM, LPARAM, INT_PTR&) {
+    (dialog.*Handler)();
+    return false;
   }
   template <void (D::*Handler)(WPARAM, LPARAM)>
   static bool CallRaw(D& dialog, WPARAM wParam, LPARAM lParam, INT_PTR& result) {

@@ -6,6 +6,7 @@
 
 #include "ui/resource.h"
 #include "ui/resource_string_win32.h"
+#include "ui/single_instance.h"
 #include "ui/update_dlg_win32.h"
 
 int CWinApplication::Run() {
@@ -49,7 +50,7 @@ bool CtUpdateApp::InitInstance() {
 
   const std::wstring name = ExecutableBaseName();
   instanceMutex_.Reset(CreateMutexW(nullptr, TRUE, name.c_str()));
-  if (instanceMutex_.get() != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+  if (AnotherCopyRuns(instanceMutex_.get() != nullptr, GetLastError())) {
     BringFirstCopyForward();
     return false;
   }

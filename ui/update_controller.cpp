@@ -45,8 +45,15 @@ void UpdateController::Start() {
   // Nothing was sent; the operator can only close.
   state_.statusCode = status::Error(status::kCommunicationError);
   view_.SetStatusText(StatusMessage(state_.statusCode, state_.interfaceKind));
+  view_.EnableBrowse(false);
   view_.SetStartText(kCloseText);
   state_.busy = 0;
+}
+
+bool UpdateController::TakeCloseFocus(bool dialogCanTakeFocus) {
+  if (!closeFocusPending_ || !dialogCanTakeFocus) return false;
+  closeFocusPending_ = false;
+  return true;
 }
 
 bool UpdateController::KeyDown(unsigned vk, int focusId, bool focusEnabled) {

@@ -18,6 +18,7 @@ class UpdateDialogView {
   virtual std::string FileName() = 0;
   virtual void SetStatusText(const char* text) = 0;
   virtual void SetStartText(const char* text) = 0;
+  virtual void EnableBrowse(bool enable) = 0;
   virtual void EnableStart(bool enable) = 0;
   virtual void ShowAbout() = 0;
   virtual void WarnNoFileName() = 0;  // the "Input Update File!!" box
@@ -58,6 +59,17 @@ class UpdateController {
   // manager should handle it.
   bool KeyDown(unsigned vk, int focusId, bool focusEnabled);
 
+  // Whether Windows may log off, restart or shut down now: never while the
+  // firmware is being sent, which would leave the device half updated.
+  bool SessionMayEnd() const { return state_.busy == 0; }
+
+  // The transfer has ended and Start now closes: the focus belongs there as
+  // soon as the dialog can take it, which it cannot while the About box is
+  // open, while it is minimised or while another program is in front.
+  void TransferEnded() { closeFocusPending_ = true; }
+  // True once, the first time it is asked when the dialog can take the focus.
+  bool TakeCloseFocus(bool dialogCanTakeFocus);
+
  private:
   UpdateState& state_;
   CRQDataPlay& player_;
@@ -65,4 +77,5 @@ class UpdateController {
   std::atomic<bool> deviceReady_{false};
   bool fileLoaded_ = false;
   bool transferLaunched_ = false;
+  bool closeFocusPending_ = false;
 };

@@ -1,15 +1,28 @@
 #include "ui/update_dlg_win32.h"
 
-#include <vector>
+#include <cstdint>
 
 #include "device/device_discovery.h"
+#include "platform/process_end_win32.h"
 #include "state/status_messages.h"
 #include "ui/about_dlg_win32.h"
 #include "ui/resource.h"
 #include "ui/resource_string_win32.h"
 
 namespace {
+
 constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
+// Posted to the dialog itself when it may be able to take the focus again.
+constexpr UINT kTryCloseFocusMessage = WM_APP + 3;
+constexpr wchar_t kShutdownBlockText[] =
+    L"Firmware update in progress. Do not switch off the computer or the device.";
+
+// Whether the operator is looking at this window or a box of its own.
+bool InForeground(HWND dialog) {
+  const HWND foreground = GetForegroundWindow();
+  return foreground != nullptr && GetAncestor(foreground, GA_ROOTOWNER) == dialog;
+}
+
 }  // namespace
 
 const CtUpdateDlg::Map::Entry CtUpdateDlg::kMessages[] = {
@@ -21,8 +34,13 @@ const CtUpdateDlg::Map::Entry CtUpdateDlg::kMessages[] = {
     Map::Paint<&CtUpdateDlg::OnPaint>(),
     Map::QueryDragIcon<&CtUpdateDlg::OnQueryDragIcon>(),
     Map::Destroy<&CtUpdateDlg::OnDestroy>(),
+    Map::QueryEndSession<&CtUpdateDlg::OnQueryEndSession>(),
+    Map::EndSession<&CtUpdateDlg::OnEndSession>(),
+    Map::Observe<&CtUpdateDlg::OnActivateOrResize>(WM_ACTIVATE),
+    Map::Observe<&CtUpdateDlg::OnActivateOrResize>(WM_SIZE),
     Map::Private<&CtUpdateDlg::OnTransferProgress>(kTransferProgressMessage),
     Map::Private<&CtUpdateDlg::OnTransferEnded>(kTransferEndedMessage),
+    Map::Private<&CtUpdateDlg::OnTryCloseFocus>(kTryCloseFocusMessage),
 };
 
 CtUpdateDlg::CtUpdateDlg(CRQDataPlay& player, ServiceFactory& services, UpdateFileChooser& chooser)
@@ -37,7 +55,7 @@ CtUpdateDlg::CtUpdateDlg(CRQDataPlay& player, ServiceFactory& services, UpdateFi
 
 CtUpdateDlg::~CtUpdateDlg() {
   if (hwnd() != nullptr) DestroyWindow(hwnd());  // run modeless: its WM_DESTROY stops the workers
-  StopWorkers();
+  StopWorkersOrEndProcess();
   // Port, port list, device, node list, service; then COM, the brush and the icons go.
   link_.ReleaseAll();
 }
@@ -106,34 +124,58 @@ bool CtUpdateDlg::OnPaint() {
   return true;
 }
 
+void CtUpdateDlg::OnEndSession(bool ending) {
+  if (!ending) return;
+  // The process may be ended at any moment once this returns: let go now.
+  StopWorkersOrEndProcess();
+  link_.ReleaseAll();
+  End(IDCANCEL);
+}
+
+// Activation restores the focus the dialog had before (the About button, say):
+// the focus is moved to Close after that, from the queue.
+void CtUpdateDlg::OnActivateOrResize() { PostMessageW(hwnd(), kTryCloseFocusMessage, 0, 0); }
+
 void CtUpdateDlg::OnTransferProgress(WPARAM percent, LPARAM) { taskbar_->SetPercent(static_cast<unsigned>(percent)); }
 
 void CtUpdateDlg::OnTransferEnded(WPARAM finished, LPARAM) {
+  shutdownBlock_.reset();
   if (finished != 0) {
     taskbar_->Clear();
   } else {
     taskbar_->SetFailed();
   }
+  if (!InForeground(hwnd())) {
+    FLASHWINFO flash = {sizeof(flash), hwnd(), FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+    FlashWindowEx(&flash);  // until the operator brings the window forward
+  }
+  controller_.TransferEnded();
+  OnTryCloseFocus(0, 0);
 }
 
-void CtUpdateDlg::SetFileName(const std::string& path) { SetDlgItemTextA(hwnd(), IDC_FILE_NAME, path.c_str()); }
-
-std::string CtUpdateDlg::FileName() {
-  const HWND box = Item(IDC_FILE_NAME);
-  std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(box)) + 1, '\0');
-  const int length = GetWindowTextA(box, text.data(), static_cast<int>(text.size()));
-  return std::string(text.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
+void CtUpdateDlg::OnTryCloseFocus(WPARAM, LPARAM) {
+  const bool canTakeFocus = IsWindowEnabled(hwnd()) && !IsIconic(hwnd()) && GetActiveWindow() == hwnd();
+  if (controller_.TakeCloseFocus(canTakeFocus)) {
+    SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_START)), TRUE);
+  }
 }
 
-void CtUpdateDlg::SetStatusText(const char* text) { SetDlgItemTextA(hwnd(), IDC_STATUS, text); }
+void CtUpdateDlg::SetFileName(const std::string& path) {
+  SetItemText(IDC_FILE_NAME, path);
+  // Scrolled to the end: the file's own name is what tells the operator which one it is.
+  const auto end = static_cast<WPARAM>(GetWindowTextLengthW(Item(IDC_FILE_NAME)));
+  SendDlgItemMessageW(hwnd(), IDC_FILE_NAME, EM_SETSEL, end, static_cast<LPARAM>(end));
+  SendDlgItemMessageW(hwnd(), IDC_FILE_NAME, EM_SCROLLCARET, 0, 0);
+}
 
-void CtUpdateDlg::SetStartText(const char* text) { SetDlgItemTextA(hwnd(), IDC_START, text); }
+std::string CtUpdateDlg::FileName() { return ItemText(IDC_FILE_NAME); }
 
-void CtUpdateDlg::EnableStart(bool enable) { EnableWindow(Item(IDC_START), enable ? TRUE : FALSE); }
+void CtUpdateDlg::SetStatusText(const char* text) { SetItemText(IDC_STATUS, text); }
 
 void CtUpdateDlg::ShowAbout() {
   CAboutDlg about;
   about.DoModal(hwnd());
+  PostMessageW(hwnd(), kTryCloseFocusMessage, 0, 0);
 }
 
 void CtUpdateDlg::WarnNoFileName() {
@@ -143,14 +185,30 @@ void CtUpdateDlg::WarnNoFileName() {
 bool CtUpdateDlg::LaunchTransfer() {
   if (!link_.port || transferView_) return false;
   transferView_.emplace(hwnd());
-  taskbar_->SetPercent(0);
   state_.workerParameter = WorkerParameter{this, &player_};
-  return transferWorker_.Start(*transferView_, state_, player_, *link_.port.get());
+  shutdownBlock_.emplace(hwnd(), kShutdownBlockText);
+  if (!transferWorker_.Start(*transferView_, state_, player_, *link_.port.get())) {
+    shutdownBlock_.reset();
+    return false;
+  }
+  taskbar_->SetPercent(0);
+  return true;
 }
 
-void CtUpdateDlg::StopWorkers() {
+bool CtUpdateDlg::StopWorkers() {
   searchWait_.RequestStop();
   transferWorker_.RequestStop();
-  if (searchWorker_) searchWorker_->Join();
-  transferWorker_.Join();
+  const ULONGLONG deadline = GetTickCount64() + kWorkerStopBoundMs;
+  const auto remaining = [&] {
+    const ULONGLONG now = GetTickCount64();
+    return now < deadline ? static_cast<std::uint32_t>(deadline - now) : 0u;
+  };
+  const bool searchEnded = !searchWorker_ || searchWorker_->JoinFor(remaining());
+  const bool transferEnded = transferWorker_.JoinFor(remaining());
+  if (transferEnded) shutdownBlock_.reset();
+  return searchEnded && transferEnded;
+}
+
+void CtUpdateDlg::StopWorkersOrEndProcess() {
+  if (!StopWorkers()) EndProcessNow(kExitWorkerStuck);
 }

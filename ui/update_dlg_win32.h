@@ -2,7 +2,11 @@
 // device search when it opens, loads the update file on Browse, runs the
 // transfer on Start and shows every outcome on its status line. It owns both
 // workers and the driver objects; closing it at any moment stops the workers,
-// waits for them, then releases the driver objects.
+// waits for them with the window still on screen, then releases the driver
+// objects. A worker that does not end within kWorkerStopBoundMs is inside a
+// driver call that does not return (an unplugged device, a stuck driver): the
+// process then ends at once with kExitWorkerStuck, releasing nothing that the
+// call may still use.
 #pragma once
 
 #include <windows.h>
@@ -25,6 +29,9 @@
 
 class CtUpdateDlg final : public CDialog, private UpdateDialogView {
  public:
+  static constexpr DWORD kWorkerStopBoundMs = 2000;
+  static constexpr UINT kExitWorkerStuck = 3;
+
   // player, services and chooser must outlive the dialog.
   CtUpdateDlg(CRQDataPlay& player, ServiceFactory& services, UpdateFileChooser& chooser);
   ~CtUpdateDlg() override;
@@ -33,6 +40,11 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
 
  protected:
   BOOL OnInitDialog() override;
+  // The window stays on screen until nothing of the driver's is held.
+  void OnModalLoopEnded() override {
+    StopWorkersOrEndProcess();
+    link_.ReleaseAll();
+  }
   bool PreTranslateMessage(const MSG& message) override;
   bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
@@ -47,24 +59,31 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
   HBRUSH OnCtlColorStatic(HDC dc, int controlId);
   bool OnPaint();
   HICON OnQueryDragIcon() { return icon_.get(); }
-  void OnDestroy() { StopWorkers(); }
+  void OnDestroy() { StopWorkersOrEndProcess(); }
+  bool OnQueryEndSession() { return controller_.SessionMayEnd(); }
+  void OnEndSession(bool ending);
+  void OnActivateOrResize();
   void OnTransferProgress(WPARAM percent, LPARAM);
   void OnTransferEnded(WPARAM finished, LPARAM);
+  void OnTryCloseFocus(WPARAM, LPARAM);
 
   // UpdateDialogView
   std::string ChooseUpdateFile() override { return chooser_.Choose(hwnd()); }
   void SetFileName(const std::string& path) override;
   std::string FileName() override;
   void SetStatusText(const char* text) override;
-  void SetStartText(const char* text) override;
-  void EnableStart(bool enable) override;
+  void SetStartText(const char* text) override { SetItemText(IDC_START, text); }
+  void EnableBrowse(bool enable) override { EnableItem(IDC_BROWSE, enable); }
+  void EnableStart(bool enable) override { EnableItem(IDC_START, enable); }
   void ShowAbout() override;
   void WarnNoFileName() override;
   void Close() override { End(IDCANCEL); }
   bool LaunchTransfer() override;
 
-  // Asks both workers to stop and waits for them, serving what they send.
-  void StopWorkers();
+  // Asks both workers to stop and waits for them, serving what they send, at
+  // most kWorkerStopBoundMs in all; false when one of them has not ended.
+  bool StopWorkers();
+  void StopWorkersOrEndProcess();
 
   // Declared in the order of their lifetime: the icons and brush outlive COM,
   // COM outlives the driver objects, and those outlive the workers.
@@ -84,4 +103,5 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
   StopSignalWait searchWait_;
   std::optional<DeviceSearchWorker> searchWorker_;
   TransferWorker transferWorker_;
+  std::optional<ShutdownBlockReason> shutdownBlock_;  // while a transfer runs
 };

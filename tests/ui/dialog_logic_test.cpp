@@ -11,6 +11,7 @@
 #include "tools/smf_builder.h"
 #include "ui/key_filter.h"
 #include "ui/resource.h"
+#include "ui/single_instance.h"
 #include "ui/update_controller.h"
 
 namespace {
@@ -56,6 +57,7 @@ class RecordingDialog final : public UpdateDialogView {
   std::string FileName() override { return fileBox; }
   void SetStatusText(const char* text) override { status = text; }
   void SetStartText(const char* text) override { startText = text; }
+  void EnableBrowse(bool enable) override { browseEnabled = enable; }
   void EnableStart(bool enable) override { startEnabled = enable; }
   void ShowAbout() override { calls.push_back("about"); }
   void WarnNoFileName() override { calls.push_back("warn"); }
@@ -71,6 +73,7 @@ class RecordingDialog final : public UpdateDialogView {
   std::string fileBox;
   std::string status = "unchanged";
   std::string startText = "Start";
+  bool browseEnabled = true;
   bool startEnabled = true;
 };
 
@@ -141,21 +144,22 @@ struct StateCase {
   std::uint32_t busy;
   bool browseLoads;
   const char* start;  // what Start does: "launch", "close" or "" for nothing
+  bool sessionMayEnd;  // Windows may log off or shut down
 };
 
 TEST(UpdateController, BrowseAndStartInEveryState) {
   const StateCase cases[] = {
-      {"searching", false, false, false, 0, 0, false, ""},
-      {"searching, an attempt failed", false, false, false, 3, 0, false, "close"},
-      {"search failed", false, false, false, 0x80000003u, 0, false, "close"},
-      {"no interface", false, false, false, 0x80000001u, 0, false, "close"},
-      {"device ready", true, false, false, 0, 0, true, ""},
-      {"file loaded", true, true, false, 0, 0, true, "launch"},
-      {"file rejected", true, false, false, 0x8000000Bu, 0, true, "close"},
-      {"transferring", true, true, true, 0, 1, false, ""},
-      {"worker ended, status still 0", true, true, true, 0, 0, false, ""},
-      {"done", true, true, true, 255, 0, false, "close"},
-      {"transfer failed", true, true, true, 0x8000000Cu, 0, false, "close"},
+      {"searching", false, false, false, 0, 0, false, "", true},
+      {"searching, an attempt failed", false, false, false, 3, 0, false, "close", true},
+      {"search failed", false, false, false, 0x80000003u, 0, false, "close", true},
+      {"no interface", false, false, false, 0x80000001u, 0, false, "close", true},
+      {"device ready", true, false, false, 0, 0, true, "", true},
+      {"file loaded", true, true, false, 0, 0, true, "launch", true},
+      {"file rejected", true, false, false, 0x8000000Bu, 0, true, "close", true},
+      {"transferring", true, true, true, 0, 1, false, "", false},
+      {"worker ended, status still 0", true, true, true, 0, 0, false, "", true},
+      {"done", true, true, true, 255, 0, false, "close", true},
+      {"transfer failed", true, true, true, 0x8000000Cu, 0, false, "close", true},
   };
   const TempFile good(GoodFile());
   for (const StateCase& c : cases) {
@@ -170,6 +174,7 @@ TEST(UpdateController, BrowseAndStartInEveryState) {
       rig.state.statusCode = c.code;
       rig.state.busy = c.busy;
 
+      EXPECT_EQ(c.sessionMayEnd, rig.controller.SessionMayEnd()) << c.state;
       rig.view.chosen = good.path();
       if (pressBrowse) {
         rig.controller.Browse();
@@ -191,9 +196,35 @@ TEST(UpdateController, AWorkerThatCannotStartLeavesOnlyClose) {
   EXPECT_EQ(0x8000000Cu, rig.state.statusCode.load());
   EXPECT_EQ("FW communication error!!", rig.view.status);
   EXPECT_EQ("Close", rig.view.startText);
+  EXPECT_FALSE(rig.view.browseEnabled) << "no file may be loaded after the failed start";
   EXPECT_EQ(0u, rig.state.busy.load());
   rig.controller.Start();
   EXPECT_EQ((Calls{"launch", "close"}), rig.view.calls);
+}
+
+TEST(UpdateController, TheFocusGoesToCloseOnceTheDialogCanTakeItAfterTheTransfer) {
+  Rig rig;
+  EXPECT_FALSE(rig.controller.TakeCloseFocus(true)) << "no transfer has ended";
+  rig.controller.TransferEnded();
+  EXPECT_FALSE(rig.controller.TakeCloseFocus(false)) << "the About box is open, or the window minimised";
+  EXPECT_TRUE(rig.controller.TakeCloseFocus(true));
+  EXPECT_FALSE(rig.controller.TakeCloseFocus(true)) << "once: the operator may move the focus on";
+}
+
+TEST(SingleInstance, AnotherCopyRunsWhenTheMutexExistedOrIsRefused) {
+  const struct {
+    bool gotMutex;
+    std::uint32_t lastError;
+    bool anotherCopy;
+  } cases[] = {
+      {true, 0, false},
+      {true, kErrorAlreadyExists, true},
+      {false, kErrorAccessDenied, true},  // the first copy runs elevated
+      {false, 6, false},                  // ERROR_INVALID_HANDLE: another kind of object has the name
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.anotherCopy, AnotherCopyRuns(c.gotMutex, c.lastError)) << c.gotMutex << " " << c.lastError;
+  }
 }
 
 TEST(UpdateController, EnterActsOnTheFocusedControlAndEveryKeyButNavigationIsSwallowed) {

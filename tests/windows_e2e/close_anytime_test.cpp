@@ -81,4 +81,56 @@ TEST_P(CloseAnyTime, EndsWithinTwoSecondsAndReleasesEverything) {
 
 INSTANTIATE_TEST_SUITE_P(Shards, CloseAnyTime, testing::Values(0, 1, 2));
 
+// The updater's exit code when it ended leaving a driver call that had not returned.
+constexpr DWORD kExitWorkerStuck = 3;
+
+// A write that does not return for 30 s, as a device unplugged in the middle
+// of one can leave it: a close still ends the program within about 3 s, its
+// window on screen until then, so that a second start never meets a copy
+// without a window; and that second start runs normally.
+TEST(CloseDuringAStuckWrite, EndsWithinThreeSecondsWithItsWindowShownUntilThen) {
+  const TempFile file(e2e::UpdateFile());
+  e2e::Run run(std::string(e2e::kT6) + "write_latency_us = 30000000\n", "t6stuck");
+  ASSERT_TRUE(run.ok()) << run.failure();
+  const op::UpdaterWindow window = run.Ready();
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(e2e::StartTransfer(window, file.path()));
+  ASSERT_TRUE(op::WaitUntil([&] { return window.Text(op::kStatus) == "Installing..."; }, 3000));
+  Sleep(300);  // the first write is under way, and stays so
+
+  const ULONGLONG closed = GetTickCount64();
+  window.Close();
+  // Running without a window for longer than a process takes to go.
+  ULONGLONG windowlessSince = 0;
+  bool windowless = false;
+  const bool ended = op::WaitUntil(
+      [&] {
+        const bool shown = op::HasVisibleWindow(run.process().pid());
+        if (!run.process().Running()) return true;
+        if (shown) {
+          windowlessSince = 0;
+        } else if (windowlessSince == 0) {
+          windowlessSince = GetTickCount64();
+        } else {
+          windowless = windowless || GetTickCount64() - windowlessSince > 200;
+        }
+        return false;
+      },
+      3500);
+  std::printf("ended %lu ms after the close\n", static_cast<unsigned long>(GetTickCount64() - closed));
+  ASSERT_TRUE(ended) << "still running 3.5 s after the close";
+  EXPECT_FALSE(windowless) << "running with no window";
+  DWORD exitCode = 0;
+  ASSERT_TRUE(run.process().WaitForExit(0, exitCode));
+  EXPECT_EQ(kExitWorkerStuck, exitCode);
+
+  e2e::UpdaterProcess second;
+  ASSERT_TRUE(second.Start(run.copy().path()));
+  const op::UpdaterWindow secondWindow = second.Window();
+  ASSERT_TRUE(secondWindow) << "the second start must run normally";
+  secondWindow.Close();
+  EXPECT_TRUE(second.WaitForExit(e2e::kExitBoundMs, exitCode));
+  EXPECT_EQ(0u, exitCode);
+}
+
 }  // namespace

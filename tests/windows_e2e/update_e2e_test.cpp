@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@ struct DeviceCase {
   const char* searching;
   const char* outcome;   // the status line at the end
   std::size_t failedAt;  // the write the simulator fails (from 1); 0 for none
+  bool closeWithEsc;     // Esc once the transfer is over; otherwise Close
 };
 
 void PrintTo(const DeviceCase& c, std::ostream* os) { *os << c.name; }
@@ -58,8 +60,13 @@ TEST_P(FullUpdate, TheDeviceReceivesTheFilesSysExStreamOnTimeAndCloseEndsTheProg
     EXPECT_EQ(100, window.Progress());
   }
 
-  // Close ends the program, which lets every driver object go.
-  ASSERT_TRUE(window.Click(op::kStart));
+  // Close (or Esc, now that the transfer is over) ends the program, which lets
+  // every driver object go.
+  if (c.closeWithEsc) {
+    window.PressKey(VK_ESCAPE);
+  } else {
+    ASSERT_TRUE(window.Click(op::kStart));
+  }
   sim::SimReport report;
   ASSERT_TRUE(run.EndedCleanly(kExitBoundMs, report));
 
@@ -79,15 +86,46 @@ TEST_P(FullUpdate, TheDeviceReceivesTheFilesSysExStreamOnTimeAndCloseEndsTheProg
 INSTANTIATE_TEST_SUITE_P(
     DevicesAndServices, FullUpdate,
     testing::Values(
-        DeviceCase{"t6_fw", e2e::kT6, "Searching for FW device...", e2e::kTransferComplete, 0},
-        DeviceCase{"t10_fw", e2e::kT10, "Searching for FW device...", e2e::kTransferComplete, 0},
+        DeviceCase{"t6_fw", e2e::kT6, "Searching for FW device...", e2e::kTransferComplete, 0, false},
+        DeviceCase{"t10_fw", e2e::kT10, "Searching for FW device...", e2e::kTransferComplete, 0, true},
         DeviceCase{"t6_qbus", "classes = qbus\nnode = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n",
-                   "Searching for qBUS device...", e2e::kTransferComplete, 0},
+                   "Searching for qBUS device...", e2e::kTransferComplete, 0, false},
         DeviceCase{"t10_qbus", "classes = qbus\nnode = 1 2 0x000A7610 0x7610\nport = 9 FIRM\n",
-                   "Searching for qBUS device...", e2e::kTransferComplete, 0},
+                   "Searching for qBUS device...", e2e::kTransferComplete, 0, false},
         DeviceCase{"write_fails", "write_fail_at = 5\nnode = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n",
-                   "Searching for FW device...", "FW communication error!!", 5}),
+                   "Searching for FW device...", "FW communication error!!", 5, true}),
     [](const testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
+
+// Folder and file names outside every ANSI code page, as an operator's
+// Downloads folder may have them: "ファームウェア 更新 ✓" and "t6 – 版.mid".
+constexpr char kUnicodeFolder[] =
+    "\xE3\x83\x95\xE3\x82\xA1\xE3\x83\xBC\xE3\x83\xA0\xE3\x82\xA6\xE3\x82\xA7\xE3\x82\xA2 \xE6\x9B\xB4\xE6\x96\xB0 \xE2\x9C\x93";
+constexpr char kUnicodeFile[] = "t6 \xE2\x80\x93 \xE7\x89\x88.mid";
+
+// The file box shows the path exactly as picked, and the device receives the
+// file. (Wine's own file-open dialog cannot take a path of 260 characters or
+// more: the in-process dialog test takes such a path from the file box on.)
+TEST(FullUpdate, FromAFolderAndFileNamedOutsideTheAnsiCodePage) {
+  const Bytes bytes = UpdateFile();
+  SysExStream expected;
+  std::string error;
+  ASSERT_TRUE(ReadSysExStream(bytes, expected, error)) << error;
+  const TempFolder folder(kUnicodeFolder);
+  const TempFile file(bytes, folder.path() / std::filesystem::u8path(kUnicodeFile));
+
+  e2e::Run run(e2e::kT6);
+  ASSERT_TRUE(run.ok()) << run.failure();
+  const op::UpdaterWindow window = run.Ready();
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(Update(window, file.path()));
+  EXPECT_EQ(file.path(), window.Text(op::kFileName));
+  EXPECT_EQ(e2e::kTransferComplete, window.Text(op::kStatus));
+  ASSERT_TRUE(window.Click(op::kStart));
+  sim::SimReport report;
+  ASSERT_TRUE(run.EndedCleanly(kExitBoundMs, report));
+  const CaptureCheck check = CheckCapture(expected, report.writes, report.stats.ticksPerSecond, 0);
+  EXPECT_TRUE(check.equal) << check.mismatch;
+}
 
 struct SearchCase {
   const char* name;
@@ -221,11 +259,16 @@ TEST(Keyboard, OnlyNavigationEnterAndEscWhenIdleDoAnything) {
   EXPECT_TRUE(run.process().Running()) << "Esc must not end a transfer";
   EXPECT_EQ("Installing...", window.Text(op::kStatus));
 
+  // The About box open while the transfer ends: once it closes, the focus is on
+  // Close, and Enter ends the program rather than opening About again.
+  window.PressKey(VK_RETURN, op::kAbout);
   ASSERT_TRUE(op::WaitUntil([&] { return window.Text(op::kStart) == "Close"; }, kTransferBoundMs));
   EXPECT_EQ(e2e::kTransferComplete, window.Text(op::kStatus));
-  window.PressKey(VK_ESCAPE);
+  ASSERT_TRUE(op::AnswerBox(window.pid(), op::kAboutTitle, 5000).found);
+  EXPECT_TRUE(op::WaitUntil([&] { return window.FocusedId() == op::kStart; }, 3000));
+  window.PressKey(VK_RETURN);
   DWORD exitCode = 1;
-  EXPECT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode)) << "Esc closes once the transfer has ended";
+  EXPECT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode)) << "Enter on Close ends the program";
 }
 
 }  // namespace

@@ -15,10 +15,11 @@
 
 namespace harness {
 
-// Browse is not pressed here; the dialog still needs a chooser.
-class NoFile final : public UpdateFileChooser {
+// What the operator would pick in the file-open dialog.
+class FixedChoice final : public UpdateFileChooser {
  public:
-  std::string Choose(HWND) override { return {}; }
+  std::string Choose(HWND) override { return path; }
+  std::string path;
 };
 
 inline std::string WindowText(HWND window) {
@@ -45,12 +46,34 @@ class DialogRun {
   HWND Item(int id) { return dialog_->Item(id); }
   bool Enabled(int id) { return IsWindowEnabled(Item(id)) != FALSE; }
   StatusCode code() { return dialog_->state().statusCode.load(); }
+  CtUpdateDlg& dialog() { return *dialog_; }
+  bool Report(sim::SimReport& report) const { return folder_.LoadReport(report); }
+
+  // Runs the dialog's loop, as the modal run would, until check holds or boundMs pass.
+  template <class Check>
+  bool RunUntil(Check check, DWORD boundMs = 30000) {
+    const ULONGLONG deadline = GetTickCount64() + boundMs;
+    while (!check()) {
+      if (GetTickCount64() >= deadline) return false;
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) dialog_->RouteMessage(message);
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+  }
+  // Presses Browse once the device is ready, picking path.
+  bool Browse(const std::string& path) {
+    if (!RunUntil([&] { return Enabled(IDC_BROWSE); })) return false;
+    chooser_.path = path;
+    SendMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), reinterpret_cast<LPARAM>(Item(IDC_BROWSE)));
+    return true;
+  }
 
  private:
   sim::SimFolder folder_;
   CRQDataPlay player_;
   ComServiceFactory services_;
-  NoFile chooser_;
+  FixedChoice chooser_;
   std::optional<CtUpdateDlg> dialog_;
   bool configured_ = false;
   bool created_ = false;

@@ -8,10 +8,15 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_file.h"
 #include "tests/windows_ui/dialog_harness.h"
+#include "tools/smf_builder.h"
+#include "tools/sysex_stream.h"
 #include "ui/resource.h"
 
 namespace {
@@ -45,6 +50,14 @@ TEST(UpdateDialog, MatchesItsTemplateAndPaintsOnlyTheFileBoxWhite) {
   GetClientRect(dialog, &client);
   EXPECT_EQ(size.right, client.right);
   EXPECT_EQ(size.bottom, client.bottom);
+  // Centred on the screen it opens on.
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor);
+  RECT frame;
+  GetWindowRect(dialog, &frame);
+  EXPECT_NEAR(monitor.rcWork.left + monitor.rcWork.right, frame.left + frame.right, 2);
+  EXPECT_NEAR(monitor.rcWork.top + monitor.rcWork.bottom, frame.top + frame.bottom, 2);
   // Without a driver service nothing can be done but close.
   EXPECT_EQ(0x80000001u, run.code());
   EXPECT_FALSE(run.Enabled(IDC_BROWSE));
@@ -58,7 +71,7 @@ TEST(UpdateDialog, MatchesItsTemplateAndPaintsOnlyTheFileBoxWhite) {
       {IDC_BROWSE, "Button", "Browse", {271, 32, 50, 15}, BS_PUSHBUTTON, 0, true},
       {IDC_STATUS_LABEL, "Static", "Status :", {20, 54, 38, 10}, SS_RIGHT, 0, false},
       {IDC_STATUS, "Static", "Can not get FW/qBUS interface!!", {63, 53, 257, 13}, SS_CENTER | SS_SUNKEN, 0, false},
-      {IDC_PROGRESS, "msctls_progress32", "", {63, 72, 258, 10}, PBS_SMOOTH, 0, false},
+      {IDC_PROGRESS, "msctls_progress32", "", {63, 72, 258, 10}, PBS_SMOOTH, WS_EX_STATICEDGE, false},
       {IDC_START, "Button", "Start", {252, 90, 69, 15}, BS_PUSHBUTTON, 0, true},
       {IDC_ABOUT, "Button", "About...", {271, 13, 50, 14}, BS_PUSHBUTTON, 0, true},
   };
@@ -114,6 +127,71 @@ TEST(UpdateDialog, MatchesItsTemplateAndPaintsOnlyTheFileBoxWhite) {
   separator.fMask = MIIM_FTYPE;
   GetMenuItemInfoW(menu, items - 2, TRUE, &separator);
   EXPECT_NE(0u, separator.fType & MFT_SEPARATOR);
+}
+
+// What the shutdown screen would show for the window: "" when nothing blocks
+// the session's end. Wine has no ShutdownBlockReasonQuery: nullopt there.
+std::optional<std::wstring> ShutdownBlockReasonOf(HWND window) {
+  using Query = BOOL(WINAPI*)(HWND, LPWSTR, DWORD*);
+  const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "ShutdownBlockReasonQuery")));
+  if (query == nullptr) return std::nullopt;
+  wchar_t reason[256] = L"";
+  DWORD length = 256;
+  return query(window, reason, &length) ? std::wstring(reason) : std::wstring();
+}
+
+bool SessionMayEnd(HWND dialog) { return SendMessageW(dialog, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF) != FALSE; }
+
+// A path of about 300 characters with characters outside every ANSI code page,
+// picked with Browse and sent: the file box shows it whole, scrolled to the
+// file's own name. While the firmware goes out, and only then, the dialog
+// refuses to let Windows log off or shut down; a session that ends closes it
+// and lets every driver object go.
+TEST(UpdateDialog, TakesAnyPathAndHoldsTheSessionOnlyWhileSending) {
+  std::string folderName;
+  for (int i = 0; i < 5; ++i) folderName += std::string(50, static_cast<char>('a' + i)) + "\\";
+  const TempFolder folder(folderName + "\xE3\x83\x95\xE3\x82\xA1\xE3\x83\xBC\xE3\x83\xA0 \xE2\x9C\x93");
+  // Two messages a second apart: time to ask while the transfer runs.
+  const Bytes bytes = BuildSmf(
+      0, 480, {TrackBuilder().Delta(0).SysEx({0x01, 0xF7}).Delta(960).SysEx({0x02, 0xF7}).Delta(0).EndOfTrack().body()});
+  const TempFile file(bytes, folder.path() / std::filesystem::u8path("t6 \xE2\x80\x93 \xE7\x89\x88.mid"));
+  ASSERT_GT(file.path().size(), 300u);
+
+  DialogRun run("node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n");
+  ASSERT_TRUE(run.ready());
+  EXPECT_TRUE(SessionMayEnd(run.hwnd()));
+  ASSERT_TRUE(run.Browse(file.path()));
+  EXPECT_EQ(file.path(), ItemText(run.hwnd(), IDC_FILE_NAME));
+  EXPECT_GT(SendMessageW(run.Item(IDC_FILE_NAME), EM_GETFIRSTVISIBLELINE, 0, 0), 0) << "scrolled to the end";
+  ASSERT_TRUE(run.Enabled(IDC_START));
+
+  SendMessageW(run.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), reinterpret_cast<LPARAM>(run.Item(IDC_START)));
+  ASSERT_TRUE(run.RunUntil([&] { return ItemText(run.hwnd(), IDC_STATUS) == "Installing..."; }));
+  EXPECT_FALSE(SessionMayEnd(run.hwnd()));
+  const auto during = ShutdownBlockReasonOf(run.hwnd());
+  if (during) {
+    EXPECT_NE(L"", *during);
+  }
+  ASSERT_TRUE(run.RunUntil([&] { return ItemText(run.hwnd(), IDC_START) == "Close"; }));
+  EXPECT_EQ(255u, run.code());
+  EXPECT_TRUE(SessionMayEnd(run.hwnd()));
+  const auto after = ShutdownBlockReasonOf(run.hwnd());
+  if (after) {
+    EXPECT_EQ(L"", *after);
+  }
+
+  SendMessageW(run.hwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_TRUE(run.dialog().ended());
+  sim::SimReport report;
+  ASSERT_TRUE(run.Report(report));
+  EXPECT_EQ(0, report.stats.liveObjects);
+  EXPECT_EQ(0u, report.stats.unfreedLists);
+  SysExStream expected;
+  std::string error;
+  ASSERT_TRUE(ReadSysExStream(bytes, expected, error)) << error;
+  const CaptureCheck check = CheckCapture(expected, report.writes, report.stats.ticksPerSecond, 0);
+  EXPECT_TRUE(check.equal) << check.mismatch;
 }
 
 // A resource of the built updater, read without running it.
