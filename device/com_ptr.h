@@ -11,6 +11,8 @@ template <class Interface>
 class ComPtr {
  public:
   ComPtr() = default;
+  // Takes over the reference that owned carries (a new object's first one).
+  explicit ComPtr(Interface* owned) : p_(owned) {}
   ~ComPtr() { Reset(); }
   ComPtr(const ComPtr&) = delete;
   ComPtr& operator=(const ComPtr&) = delete;

@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "device/com_ptr.h"
 #include "device/device_discovery.h"
 #include "device/qbus_ids.h"
 #include "sim/com_object.h"
@@ -125,13 +126,11 @@ class FakeFactory final : public ServiceFactory {
  public:
   explicit FakeFactory(FuzzedDataProvider& input) : input_(input) {}
   HRESULT CreateInstance(REFCLSID, REFIID iid, void** object) override {
-    IqBUSAsync* service = nullptr;
-    const HRESULT result = Open<FakeService>(input_, &service);
+    ComPtr<IqBUSAsync> service;
+    const HRESULT result = Open<FakeService>(input_, service.ResetAndGetAddress());
     *object = nullptr;
-    if (service == nullptr) return result;
-    const HRESULT asked = service->QueryInterface(iid, object);
-    service->Release();
-    return asked;
+    if (!service) return result;
+    return service->QueryInterface(iid, object);
   }
 
  private:

@@ -5,18 +5,18 @@ bool WorkerThread::Start(Priority priority, Procedure procedure, void* parameter
   procedure_ = procedure;
   parameter_ = parameter;
   // Created suspended, so that not one instruction runs at the wrong priority.
-  thread_ = CreateThread(nullptr, 0, &WorkerThread::Run, this, CREATE_SUSPENDED, nullptr);
-  if (thread_ == nullptr) return false;
+  thread_.Reset(CreateThread(nullptr, 0, &WorkerThread::Run, this, CREATE_SUSPENDED, nullptr));
+  if (!thread_.valid()) return false;
   started_ = true;
-  SetThreadPriority(thread_, priority == Priority::kHighest ? THREAD_PRIORITY_HIGHEST
+  SetThreadPriority(thread_.get(), priority == Priority::kHighest ? THREAD_PRIORITY_HIGHEST
                                                              : THREAD_PRIORITY_NORMAL);
-  ResumeThread(thread_);
+  ResumeThread(thread_.get());
   return true;
 }
 
 bool WorkerThread::JoinFor(std::uint32_t ms) {
-  if (thread_ == nullptr) return true;
-  if (GetThreadId(thread_) != GetCurrentThreadId()) {
+  if (!thread_.valid()) return true;
+  if (GetThreadId(thread_.get()) != GetCurrentThreadId()) {
     const ULONGLONG deadline = GetTickCount64() + ms;
     for (;;) {
       DWORD wait = INFINITE;
@@ -24,15 +24,15 @@ bool WorkerThread::JoinFor(std::uint32_t ms) {
         const ULONGLONG now = GetTickCount64();
         wait = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
       }
-      const DWORD woken = MsgWaitForMultipleObjects(1, &thread_, FALSE, wait, QS_SENDMESSAGE);
+      const HANDLE thread = thread_.get();
+      const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE);
       if (woken == WAIT_TIMEOUT) return false;
       if (woken != WAIT_OBJECT_0 + 1) break;  // ended, or the wait itself failed
       MSG message;
       PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // handles sent messages
     }
   }
-  CloseHandle(thread_);
-  thread_ = nullptr;
+  thread_.Reset();
   return true;
 }
 

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "platform/handles_win32.h"
+
 class WorkerThread {
  public:
   enum class Priority { kNormal, kHighest };
@@ -26,7 +28,7 @@ class WorkerThread {
  private:
   static DWORD WINAPI Run(LPVOID self);
 
-  HANDLE thread_ = nullptr;
+  KernelHandle thread_;
   bool started_ = false;
   Procedure procedure_ = nullptr;
   void* parameter_ = nullptr;

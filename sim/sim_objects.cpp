@@ -1,5 +1,6 @@
 #include "sim/sim_objects.h"
 
+#include "device/com_ptr.h"
 #include "device/qbus_ids.h"
 #include "sim/com_object.h"
 
@@ -110,12 +111,10 @@ HRESULT CreateServiceObject(const std::shared_ptr<BusModel>& model, REFCLSID cls
   *object = nullptr;
   if (!ServesClass(model->config(), clsid)) return CLASS_E_CLASSNOTAVAILABLE;
   return NoThrow([&] {
-    SimService* service = new SimService(model);
+    const ComPtr<SimService> service(new SimService(model));
     model->ServiceCreated(IsEqualGUID(clsid, qbus::kClsidFW) ? ServiceClass::kFW
                                                              : ServiceClass::kQBus);
-    const HRESULT result = service->QueryInterface(iid, object);
-    service->Release();
-    return result;
+    return service->QueryInterface(iid, object);
   });
 }
 

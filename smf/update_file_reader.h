@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/file_handle.h"
+
 class UpdateFileSource {
  public:
   enum class OpenResult { kOpened, kNotFound, kFailed };
@@ -23,7 +25,6 @@ class UpdateFileSource {
 class UpdateFileReader final : public UpdateFileSource {
  public:
   UpdateFileReader() = default;
-  ~UpdateFileReader();  // closes the file
   UpdateFileReader(const UpdateFileReader&) = delete;
   UpdateFileReader& operator=(const UpdateFileReader&) = delete;
 
@@ -32,6 +33,5 @@ class UpdateFileReader final : public UpdateFileSource {
   bool ReadAll(std::uint8_t* buffer, std::uint32_t length) override;
 
  private:
-  // A file descriptor or a HANDLE; -1 (INVALID_HANDLE_VALUE) while closed.
-  std::intptr_t handle_ = -1;
+  FileHandle file_;  // closed with the reader
 };

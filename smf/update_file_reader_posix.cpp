@@ -8,23 +8,20 @@
 
 #include "smf/update_file_reader.h"
 
-UpdateFileReader::~UpdateFileReader() {
-  if (handle_ >= 0) close(static_cast<int>(handle_));
-}
-
 UpdateFileReader::OpenResult UpdateFileReader::Open(const char* path) {
   if (path == nullptr || *path == '\0') return OpenResult::kFailed;
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? OpenResult::kNotFound : OpenResult::kFailed;
-  handle_ = fd;
+  const int opened = open(path, O_RDONLY | O_CLOEXEC);
+  const int error = errno;
+  file_.Reset(opened);
+  if (!file_.valid()) return error == ENOENT ? OpenResult::kNotFound : OpenResult::kFailed;
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return OpenResult::kFailed;
+  if (fstat(file_.get(), &info) != 0 || !S_ISREG(info.st_mode)) return OpenResult::kFailed;
   return OpenResult::kOpened;
 }
 
 bool UpdateFileReader::QueryLength(std::uint64_t& length) {
   struct stat info {};
-  if (fstat(static_cast<int>(handle_), &info) != 0 || info.st_size < 0) return false;
+  if (fstat(file_.get(), &info) != 0 || info.st_size < 0) return false;
   length = static_cast<std::uint64_t>(info.st_size);
   return true;
 }
@@ -33,7 +30,7 @@ bool UpdateFileReader::ReadAll(std::uint8_t* buffer, std::uint32_t length) {
   // read() may return fewer bytes than asked for (Linux caps one call near 2 GiB).
   std::uint64_t done = 0;
   while (done < length) {
-    const ssize_t got = read(static_cast<int>(handle_), buffer + done, length - done);
+    const ssize_t got = read(file_.get(), buffer + done, length - done);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     done += static_cast<std::uint64_t>(got);

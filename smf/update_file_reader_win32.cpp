@@ -14,8 +14,6 @@
 
 namespace {
 
-HANDLE AsHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-
 // The path as CreateFileW takes it at any length.
 std::wstring OpenablePath(const std::wstring& path) {
   if (path.size() < MAX_PATH) return path;
@@ -30,28 +28,24 @@ std::wstring OpenablePath(const std::wstring& path) {
 
 }  // namespace
 
-UpdateFileReader::~UpdateFileReader() {
-  if (AsHandle(handle_) != INVALID_HANDLE_VALUE) CloseHandle(AsHandle(handle_));
-}
-
 UpdateFileReader::OpenResult UpdateFileReader::Open(const char* path) {
   const std::wstring wide = OpenablePath(WideFromUtf8(path));
-  const HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    return GetLastError() == ERROR_FILE_NOT_FOUND ? OpenResult::kNotFound : OpenResult::kFailed;
-  }
-  handle_ = reinterpret_cast<std::intptr_t>(h);
+  const HANDLE opened =
+      CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = GetLastError();
+  file_.Reset(opened);
+  if (!file_.valid()) return error == ERROR_FILE_NOT_FOUND ? OpenResult::kNotFound : OpenResult::kFailed;
   return OpenResult::kOpened;
 }
 
 bool UpdateFileReader::QueryLength(std::uint64_t& length) {
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(AsHandle(handle_), &size) || size.QuadPart < 0) return false;
+  if (!GetFileSizeEx(file_.get(), &size) || size.QuadPart < 0) return false;
   length = static_cast<std::uint64_t>(size.QuadPart);
   return true;
 }
 
 bool UpdateFileReader::ReadAll(std::uint8_t* buffer, std::uint32_t length) {
   DWORD read = 0;
-  return ReadFile(AsHandle(handle_), buffer, length, &read, nullptr) && read == length;
+  return ReadFile(file_.get(), buffer, length, &read, nullptr) && read == length;
 }

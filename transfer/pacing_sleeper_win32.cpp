@@ -1,7 +1,5 @@
 #include "transfer/pacing_sleeper_win32.h"
 
-#include <mmsystem.h>
-
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
@@ -13,27 +11,21 @@ constexpr LONGLONG kHundredNanosecondsPerMs = 10000;
 
 void PacingSleeper::Begin() {
   End();
-  timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
-  if (timer_ == nullptr) periodRaised_ = timeBeginPeriod(kTimerPeriodMs) == TIMERR_NOERROR;
+  timer_.Reset(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS));
+  if (!timer_.valid()) period_.emplace(kTimerPeriodMs);
 }
 
 void PacingSleeper::End() {
-  if (timer_ != nullptr) {
-    CloseHandle(timer_);
-    timer_ = nullptr;
-  }
-  if (periodRaised_) {
-    timeEndPeriod(kTimerPeriodMs);
-    periodRaised_ = false;
-  }
+  timer_.Reset();
+  period_.reset();
 }
 
 void PacingSleeper::Sleep(std::uint32_t ms) {
-  if (timer_ != nullptr) {
+  if (timer_.valid()) {
     LARGE_INTEGER due;
     due.QuadPart = -static_cast<LONGLONG>(ms) * kHundredNanosecondsPerMs;  // negative: relative
-    if (SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE) &&
-        WaitForSingleObject(timer_, INFINITE) == WAIT_OBJECT_0) {
+    if (SetWaitableTimer(timer_.get(), &due, 0, nullptr, nullptr, FALSE) &&
+        WaitForSingleObject(timer_.get(), INFINITE) == WAIT_OBJECT_0) {
       return;
     }
   }

@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+#include <optional>
+
+#include "platform/handles_win32.h"
 #include "transfer/transfer_ports.h"
 
 class PacingSleeper final : public IPacingSleeper {
@@ -21,10 +24,10 @@ class PacingSleeper final : public IPacingSleeper {
   void Sleep(std::uint32_t ms) override;
 
   // What Begin obtained, for the benchmark's report.
-  bool highResolutionTimer() const { return timer_ != nullptr; }
-  bool timerPeriodRaised() const { return periodRaised_; }
+  bool highResolutionTimer() const { return timer_.valid(); }
+  bool timerPeriodRaised() const { return period_ && period_->raised(); }
 
  private:
-  HANDLE timer_ = nullptr;
-  bool periodRaised_ = false;
+  KernelHandle timer_;
+  std::optional<TimerPeriod> period_;
 };

@@ -50,7 +50,8 @@ bool CtUpdateApp::InitInstance() {
 
   const std::wstring name = ExecutableBaseName();
   instanceMutex_.Reset(CreateMutexW(nullptr, TRUE, name.c_str()));
-  if (AnotherCopyRuns(instanceMutex_.get() != nullptr, GetLastError())) {
+  const DWORD created = GetLastError();  // before anything else can change it
+  if (AnotherCopyRuns(instanceMutex_.valid(), created)) {
     BringFirstCopyForward();
     return false;
   }

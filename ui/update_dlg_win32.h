@@ -21,7 +21,7 @@
 #include "transfer/transfer_thread_win32.h"
 #include "ui/dialog_views_win32.h"
 #include "ui/dialog_win32.h"
-#include "ui/handles_win32.h"
+#include "platform/handles_win32.h"
 #include "ui/message_map_win32.h"
 #include "ui/open_file_dialog_win32.h"
 #include "ui/taskbar_progress_win32.h"

@@ -1,9 +1,31 @@
-// One owner per kind of resource the user interface holds.
+// One owner per kind of Win32 resource, for every layer: each releases what it
+// holds exactly once, in its destructor or when it is given another.
 #pragma once
 
 #include <windows.h>
 
+#include <mmsystem.h>
 #include <objbase.h>
+
+// A kernel handle (thread, file, timer, mutex); null and INVALID_HANDLE_VALUE hold nothing.
+class KernelHandle {
+ public:
+  explicit KernelHandle(HANDLE handle = nullptr) : handle_(handle) {}
+  ~KernelHandle() { Reset(); }
+  KernelHandle(const KernelHandle&) = delete;
+  KernelHandle& operator=(const KernelHandle&) = delete;
+
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+
+  void Reset(HANDLE handle = nullptr) {
+    if (valid()) CloseHandle(handle_);
+    handle_ = handle;
+  }
+
+ private:
+  HANDLE handle_;
+};
 
 // A GDI object (brush, pen, font...), deleted once.
 template <class Handle>
@@ -52,22 +74,21 @@ class ComInitialization {
   HRESULT result_;
 };
 
-// A kernel handle, closed once; null and INVALID_HANDLE_VALUE hold nothing.
-class KernelHandle {
+// The system timer raised to periodMs for the object's life, where the system
+// grants it.
+class TimerPeriod {
  public:
-  explicit KernelHandle(HANDLE handle = nullptr) : handle_(handle) {}
-  ~KernelHandle() { Reset(nullptr); }
-  KernelHandle(const KernelHandle&) = delete;
-  KernelHandle& operator=(const KernelHandle&) = delete;
-  HANDLE get() const { return handle_; }
-
-  void Reset(HANDLE handle) {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    handle_ = handle;
+  explicit TimerPeriod(UINT periodMs) : periodMs_(periodMs), raised_(timeBeginPeriod(periodMs) == TIMERR_NOERROR) {}
+  ~TimerPeriod() {
+    if (raised_) timeEndPeriod(periodMs_);
   }
+  TimerPeriod(const TimerPeriod&) = delete;
+  TimerPeriod& operator=(const TimerPeriod&) = delete;
+  bool raised() const { return raised_; }
 
  private:
-  HANDLE handle_;
+  UINT periodMs_;
+  bool raised_;
 };
 
 // A reason shown in the shutdown screen while this window refuses to let the
