@@ -8,6 +8,7 @@
 #include "device/search_view.h"
 #include "transfer/progress_bar_win32.h"
 #include "transfer/transfer_worker.h"
+#include "ui/dialog_items_win32.h"
 #include "ui/resource.h"
 #include "ui/update_controller.h"
 
@@ -23,10 +24,10 @@ class DialogSearchView final : public DeviceSearchView {
   // The search enables Browse only once the port is open.
   void EnableBrowse(bool enable) override {
     if (enable) controller_.MarkDeviceReady();
-    EnableWindow(GetDlgItem(dialog_, IDC_BROWSE), enable ? TRUE : FALSE);
+    EnableItem(dialog_, IDC_BROWSE, enable);
   }
-  void SetStatusText(const char* text) override { SetDlgItemTextA(dialog_, IDC_STATUS, text); }
-  void SetPortNameText(const char* text) override { SetDlgItemTextA(dialog_, IDC_PORT_NAME, text); }
+  void SetStatusText(const char* text) override { SetItemText(dialog_, IDC_STATUS, text); }
+  void SetPortNameText(const char* text) override { SetItemText(dialog_, IDC_PORT_NAME, text); }
 
  private:
   HWND dialog_;
@@ -56,22 +57,20 @@ class DialogTransferView final : public ITransferView {
  public:
   explicit DialogTransferView(HWND dialog) : dialog_(dialog), progress_(dialog) {}
 
-  void EnableBrowse(bool enable) override { Enable(IDC_BROWSE, enable); }
-  void EnableStart(bool enable) override { Enable(IDC_START, enable); }
-  void SetStatusText(const char* text) override { SetDlgItemTextA(dialog_, IDC_STATUS, text); }
+  void EnableBrowse(bool enable) override { EnableItem(dialog_, IDC_BROWSE, enable); }
+  void EnableStart(bool enable) override { EnableItem(dialog_, IDC_START, enable); }
+  void SetStatusText(const char* text) override { SetItemText(dialog_, IDC_STATUS, text); }
   IProgressBar& ProgressBar() override { return progress_; }
   void Beep() override { MessageBeep(MB_OK); }
   void OfferClose(bool finished) override {
     // Enabled first: whoever sees "Close" can press it.
-    Enable(IDC_START, true);
-    SetDlgItemTextA(dialog_, IDC_START, UpdateController::kCloseText);
+    EnableItem(dialog_, IDC_START, true);
+    SetItemText(dialog_, IDC_START, UpdateController::kCloseText);
     // The focus belongs to the dialog's thread: it moves it to Close when it can.
     PostMessageW(dialog_, kTransferEndedMessage, finished ? 1 : 0, 0);
   }
 
  private:
-  void Enable(int id, bool enable) { EnableWindow(GetDlgItem(dialog_, id), enable ? TRUE : FALSE); }
-
   HWND dialog_;
   DialogProgressBar progress_;
 };

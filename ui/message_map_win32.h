@@ -32,7 +32,8 @@ class MessageMap {
   static constexpr Entry Clicked(int controlId) {
     return {WM_COMMAND, controlId, BN_CLICKED, &CallVoid<Handler>};
   }
-  // WM_SYSCOMMAND with the command word; false passes it on to the default handling.
+  // WM_SYSCOMMAND with the command, its low four bits (used by the system)
+  // masked off; false passes it on to the default handling.
   template <bool (D::*Handler)(UINT command)>
   static constexpr Entry SysCommand() {
     return {WM_SYSCOMMAND, 0, 0, &CallSysCommand<Handler>};
@@ -71,10 +72,19 @@ class MessageMap {
   static constexpr Entry Observe(UINT message) {
     return {message, 0, 0, &CallObserve<Handler>};
   }
-  // A message of the program's own (WM_APP and up) with its two parameters.
-  template <void (D::*Handler)(WPARAM, LPARAM)>
+  // A message of the program's own (WM_APP and up), carrying nothing, a
+  // number or a flag in wParam.
+  template <void (D::*Handler)()>
   static constexpr Entry Private(UINT message) {
-    return {message, 0, 0, &CallRaw<Handler>};
+    return {message, 0, 0, &CallVoid<Handler>};
+  }
+  template <void (D::*Handler)(unsigned)>
+  static constexpr Entry Private(UINT message) {
+    return {message, 0, 0, &CallNumber<Handler>};
+  }
+  template <void (D::*Handler)(bool)>
+  static constexpr Entry Private(UINT message) {
+    return {message, 0, 0, &CallFlag<Handler>};
   }
 
   template <std::size_t N>
@@ -105,7 +115,7 @@ class MessageMap {
   template <bool (D::*Handler)(UINT)>
   static bool CallSysCommand(D& dialog, WPARAM wParam, LPARAM, INT_PTR& result) {
     result = TRUE;
-    return (dialog.*Handler)(static_cast<UINT>(wParam));
+    return (dialog.*Handler)(static_cast<UINT>(wParam) & 0xFFF0);
   }
   // Colour and drag-icon requests return their handle from the dialog procedure itself.
   template <HBRUSH (D::*Handler)(HDC, int)>
@@ -140,9 +150,15 @@ class MessageMap {
     (dialog.*Handler)();
     return false;
   }
-  template <void (D::*Handler)(WPARAM, LPARAM)>
-  static bool CallRaw(D& dialog, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
-    (dialog.*Handler)(wParam, lParam);
+  template <void (D::*Handler)(unsigned)>
+  static bool CallNumber(D& dialog, WPARAM wParam, LPARAM, INT_PTR& result) {
+    (dialog.*Handler)(static_cast<unsigned>(wParam));
+    result = TRUE;
+    return true;
+  }
+  template <void (D::*Handler)(bool)>
+  static bool CallFlag(D& dialog, WPARAM wParam, LPARAM, INT_PTR& result) {
+    (dialog.*Handler)(wParam != 0);
     result = TRUE;
     return true;
   }

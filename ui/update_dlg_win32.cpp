@@ -100,7 +100,7 @@ bool CtUpdateDlg::PreTranslateMessage(const MSG& message) {
 void CtUpdateDlg::OnAboutClicked() { SendMessageW(hwnd(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0); }
 
 bool CtUpdateDlg::OnSysCommand(UINT command) {
-  if ((command & 0xFFF0) != IDM_ABOUTBOX) return false;
+  if (command != IDM_ABOUTBOX) return false;
   ShowAbout();
   return true;
 }
@@ -136,11 +136,9 @@ void CtUpdateDlg::OnEndSession(bool ending) {
 // the focus is moved to Close after that, from the queue.
 void CtUpdateDlg::OnActivateOrResize() { PostMessageW(hwnd(), kTryCloseFocusMessage, 0, 0); }
 
-void CtUpdateDlg::OnTransferProgress(WPARAM percent, LPARAM) { taskbar_->SetPercent(static_cast<unsigned>(percent)); }
-
-void CtUpdateDlg::OnTransferEnded(WPARAM finished, LPARAM) {
+void CtUpdateDlg::OnTransferEnded(bool finished) {
   shutdownBlock_.reset();
-  if (finished != 0) {
+  if (finished) {
     taskbar_->Clear();
   } else {
     taskbar_->SetFailed();
@@ -150,10 +148,10 @@ void CtUpdateDlg::OnTransferEnded(WPARAM finished, LPARAM) {
     FlashWindowEx(&flash);  // until the operator brings the window forward
   }
   controller_.TransferEnded();
-  OnTryCloseFocus(0, 0);
+  OnTryCloseFocus();
 }
 
-void CtUpdateDlg::OnTryCloseFocus(WPARAM, LPARAM) {
+void CtUpdateDlg::OnTryCloseFocus() {
   const bool canTakeFocus = IsWindowEnabled(hwnd()) && !IsIconic(hwnd()) && GetActiveWindow() == hwnd();
   if (controller_.TakeCloseFocus(canTakeFocus)) {
     SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_START)), TRUE);

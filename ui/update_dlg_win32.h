@@ -63,9 +63,9 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
   bool OnQueryEndSession() { return controller_.SessionMayEnd(); }
   void OnEndSession(bool ending);
   void OnActivateOrResize();
-  void OnTransferProgress(WPARAM percent, LPARAM);
-  void OnTransferEnded(WPARAM finished, LPARAM);
-  void OnTryCloseFocus(WPARAM, LPARAM);
+  void OnTransferProgress(unsigned percent) { taskbar_->SetPercent(percent); }
+  void OnTransferEnded(bool finished);
+  void OnTryCloseFocus();
 
   // UpdateDialogView
   std::string ChooseUpdateFile() override { return chooser_.Choose(hwnd()); }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/temp_file.h"
+#include "ui/about_dlg_win32.h"
 #include "tests/windows_ui/dialog_harness.h"
 #include "tools/smf_builder.h"
 #include "tools/sysex_stream.h"
@@ -192,6 +193,74 @@ TEST(UpdateDialog, TakesAnyPathAndHoldsTheSessionOnlyWhileSending) {
   ASSERT_TRUE(ReadSysExStream(bytes, expected, error)) << error;
   const CaptureCheck check = CheckCapture(expected, report.writes, report.stats.ticksPerSecond, 0);
   EXPECT_TRUE(check.equal) << check.mismatch;
+}
+
+// What the dialog base did around one modal run of the About box, seen from a
+// hook on this thread and a timer that fires inside the run's own loop.
+struct ModalRun {
+  HWND owner = nullptr;
+  HWND box = nullptr;
+  bool quit = false;  // how the run is ended from inside its loop: a WM_QUIT, or OK
+  UINT_PTR timer = 0;
+  bool ownerEnabledWhileShown = true;
+  bool ownerEnabledAtDestroy = false;
+};
+ModalRun* theRun = nullptr;
+
+void CALLBACK EndFromInsideTheLoop(HWND, UINT, UINT_PTR, DWORD) {
+  KillTimer(nullptr, theRun->timer);
+  theRun->ownerEnabledWhileShown = IsWindowEnabled(theRun->owner) != FALSE;
+  if (theRun->quit) {
+    PostQuitMessage(7);
+  } else {
+    PostMessageW(theRun->box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);  // End from its handler
+  }
+}
+
+LRESULT CALLBACK WatchModalRun(int code, WPARAM wParam, LPARAM lParam) {
+  const auto window = reinterpret_cast<HWND>(wParam);
+  wchar_t className[16] = L"";
+  if (code == HCBT_CREATEWND) GetClassNameW(window, className, 16);
+  if (code == HCBT_CREATEWND && theRun->box == nullptr && std::wstring(className) == L"#32770") {
+    theRun->box = window;
+    theRun->timer = SetTimer(nullptr, 0, 10, &EndFromInsideTheLoop);
+  } else if (code == HCBT_DESTROYWND && window == theRun->box) {
+    theRun->ownerEnabledAtDestroy = IsWindowEnabled(theRun->owner) != FALSE;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The dialog base's promises: the owner is disabled for the run and enabled
+// again before the box goes (so that it takes the activation back), End from
+// inside a handler ends the run, and a WM_QUIT that ends it is passed on.
+TEST(DialogBase, DisablesTheOwnerEndsFromAHandlerAndPassesAQuitOn) {
+  for (const bool quit : {false, true}) {
+    SCOPED_TRACE(quit ? "WM_QUIT" : "OK");
+    const HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ModalRun run;
+    run.owner = owner;
+    run.quit = quit;
+    theRun = &run;
+    const HHOOK hook = SetWindowsHookExW(WH_CBT, &WatchModalRun, nullptr, GetCurrentThreadId());
+    CAboutDlg about;
+    const INT_PTR result = about.DoModal(owner);
+    UnhookWindowsHookEx(hook);
+    theRun = nullptr;
+
+    EXPECT_EQ(quit ? IDCANCEL : IDOK, result);
+    EXPECT_NE(nullptr, run.box);
+    EXPECT_FALSE(run.ownerEnabledWhileShown);
+    EXPECT_TRUE(run.ownerEnabledAtDestroy);
+    EXPECT_FALSE(IsWindow(run.box));
+    MSG message;
+    const bool quitQueued = PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+    EXPECT_EQ(quit, quitQueued);
+    if (quitQueued) {
+      EXPECT_EQ(7u, message.wParam);
+    }
+    DestroyWindow(owner);
+  }
 }
 
 // A resource of the built updater, read without running it.
