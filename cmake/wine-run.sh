@@ -12,21 +12,33 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"  # no Mono/Gecko installers
 
+# A 64-bit prefix runs under the 64-bit loader: once Debian's wine32 is
+# installed, `wine` is the 32-bit one, which cannot start a 64-bit program.
+wine=wine
+if [ "${WINEARCH:-win64}" = win64 ]; then
+  for candidate in wine64 /usr/lib/wine/wine64; do
+    if command -v "$candidate" >/dev/null 2>&1; then
+      wine=$candidate
+      break
+    fi
+  done
+fi
+
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
   if [ ! -f "$prefix/.t6-ready-3" ]; then
-    wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-
     # Without a window manager (Xvfb), Wine would wait about 2 s for one each
     # time a window is hidden or destroyed; unmanaged windows do not wait.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
     # Wine's own Tahoma (what "MS Shell Dlg" maps to) and Marlett (the caption
     # buttons' glyphs), which this Wine does not look for on its own.
     cp -n /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
     # Japanese and Chinese text (a path an operator picks): Wine falls back to
     # these two faces for glyphs that Tahoma lacks; VL Gothic stands in for both.
     for face in 'MS UI Gothic' 'SimSun'; do
-      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'VL Gothic' /f </dev/null >/dev/null 2>&1 9>&-
+      "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'VL Gothic' /f </dev/null >/dev/null 2>&1 9>&-
     done
     touch "$prefix/.t6-ready-3"
   fi
@@ -34,8 +46,8 @@ mkdir -p "$(dirname "$prefix")"
   # by itself a minute after the last program, or at `wineserver -k`. It fails
   # when a server is already up, and then the prefix's services are too.
   if wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
-    wine wineboot </dev/null >/dev/null 2>&1 9>&-
+    "$wine" wineboot </dev/null >/dev/null 2>&1 9>&-
   fi
 ) 9>"$prefix.lock"
 
-exec wine "$@"
+exec "$wine" "$@"
