@@ -51,10 +51,10 @@ constexpr char kT6WithFirmPort[] = "node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\
 // Called from the search worker's thread while the caller polls.
 class RecordingSearchView final : public DeviceSearchView {
  public:
-  void EnableBrowse(bool enable) override { Record(enable ? "browse on" : "browse off"); }
+  void DisableBrowse() override { Record("browse off"); }
   void SetStatusText(const char* text) override { Record(std::string("status ") + text); }
-  void SetPortNameText(const char* text) override {
-    Record(std::string("port ") + text);
+  void DeviceReady(const char* portName) override {
+    Record(std::string("ready ") + portName);
     portShown_.store(true);
   }
 

@@ -44,7 +44,7 @@ void AcquireDriverService(ServiceFactory& factory, DeviceSearch& search, SearchL
     } else {
       state.statusCode = status::Error(status::kNoInterface);
       search.view.SetStatusText(StatusMessage(state.statusCode, kInterfaceQBus));
-      search.view.EnableBrowse(false);
+      search.view.DisableBrowse();
       state.interfaceKind = kInterfaceNone;
       return;
     }
@@ -52,7 +52,7 @@ void AcquireDriverService(ServiceFactory& factory, DeviceSearch& search, SearchL
   if (FAILED(link.service->GetNodeList(link.nodeList.ResetAndGetAddress()))) {
     state.statusCode = status::Error(status::kNoDeviceInformation);
     search.view.SetStatusText(StatusMessage(state.statusCode, state.interfaceKind));
-    search.view.EnableBrowse(false);
+    search.view.DisableBrowse();
     return;
   }
   // Without a worker no device is ever opened: the operator is told that the
@@ -60,7 +60,7 @@ void AcquireDriverService(ServiceFactory& factory, DeviceSearch& search, SearchL
   if (!launcher.StartSearch()) {
     state.statusCode = status::Error(status::kNoDeviceInformation);
     search.view.SetStatusText(StatusMessage(state.statusCode, state.interfaceKind));
-    search.view.EnableBrowse(false);
+    search.view.DisableBrowse();
   }
 }
 
@@ -118,7 +118,7 @@ std::uint32_t RunAttempt(DeviceLink& link, std::uint32_t& portName) {
 std::uint32_t DeviceSearchThread(DeviceSearch& search, SearchWait& wait) {
   UpdateState& state = search.state;
   if (wait.StopRequested()) return 1;
-  search.view.EnableBrowse(false);
+  search.view.DisableBrowse();
   search.view.SetStatusText(SearchingText(state.interfaceKind));
 
   std::uint32_t failed = 0;
@@ -145,8 +145,6 @@ std::uint32_t DeviceSearchThread(DeviceSearch& search, SearchWait& wait) {
     return 1;
   }
   if (wait.StopRequested()) return 1;
-  search.view.EnableBrowse(true);
-  search.view.SetStatusText(text::kEmpty);
-  search.view.SetPortNameText(FormatPortName(portName).text);
+  search.view.DeviceReady(FormatPortName(portName).text);
   return 1;
 }

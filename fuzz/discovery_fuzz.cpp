@@ -156,8 +156,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   AcquireDriverService(factory, search, launcher);
   // A port name is announced only for an opened "FIRM" port.
   for (const std::string& event : view.events) {
-    if (event.rfind("port ", 0) != 0) continue;
-    Check(event == "port FIRM" && state.statusCode == 0 && link.port);
+    if (event.rfind("ready ", 0) != 0) continue;
+    Check(event == "ready FIRM" && state.statusCode == 0 && link.port);
     bool chosenIsFirm = false;
     for (std::uint32_t i = 0; i < link.portList.count(); ++i) {
       const PortRecord& record = link.portList.get().records[i];

@@ -16,22 +16,22 @@
 constexpr UINT kTransferProgressMessage = WM_APP + 1;
 // Posted to the dialog at the end of a transfer: wParam is 1 when it finished.
 constexpr UINT kTransferEndedMessage = WM_APP + 2;
+// Sent to the dialog when the search has opened the port: lParam is its name.
+constexpr UINT kDeviceReadyMessage = WM_APP + 4;
 
 class DialogSearchView final : public DeviceSearchView {
  public:
-  DialogSearchView(HWND dialog, UpdateController& controller) : dialog_(dialog), controller_(controller) {}
+  explicit DialogSearchView(HWND dialog) : dialog_(dialog) {}
 
-  // The search enables Browse only once the port is open.
-  void EnableBrowse(bool enable) override {
-    if (enable) controller_.MarkDeviceReady();
-    EnableItem(dialog_, IDC_BROWSE, enable);
-  }
+  void DisableBrowse() override { EnableItem(dialog_, IDC_BROWSE, false); }
   void SetStatusText(const char* text) override { SetItemText(dialog_, IDC_STATUS, text); }
-  void SetPortNameText(const char* text) override { SetItemText(dialog_, IDC_PORT_NAME, text); }
+  // The dialog's thread decides what readiness allows; the search waits for it.
+  void DeviceReady(const char* portName) override {
+    SendMessageW(dialog_, kDeviceReadyMessage, 0, reinterpret_cast<LPARAM>(portName));
+  }
 
  private:
   HWND dialog_;
-  UpdateController& controller_;
 };
 
 // The progress bar, also reported to the dialog whenever the percentage changes.

@@ -73,7 +73,7 @@ class MessageMap {
     return {message, 0, 0, &CallObserve<Handler>};
   }
   // A message of the program's own (WM_APP and up), carrying nothing, a
-  // number or a flag in wParam.
+  // number or a flag in wParam, or a text in lParam.
   template <void (D::*Handler)()>
   static constexpr Entry Private(UINT message) {
     return {message, 0, 0, &CallVoid<Handler>};
@@ -85,6 +85,11 @@ class MessageMap {
   template <void (D::*Handler)(bool)>
   static constexpr Entry Private(UINT message) {
     return {message, 0, 0, &CallFlag<Handler>};
+  }
+  // The same, sent with a text in lParam that lives until the send returns.
+  template <void (D::*Handler)(const char*)>
+  static constexpr Entry Private(UINT message) {
+    return {message, 0, 0, &CallText<Handler>};
   }
 
   template <std::size_t N>
@@ -153,6 +158,12 @@ class MessageMap {
   template <void (D::*Handler)(unsigned)>
   static bool CallNumber(D& dialog, WPARAM wParam, LPARAM, INT_PTR& result) {
     (dialog.*Handler)(static_cast<unsigned>(wParam));
+    result = TRUE;
+    return true;
+  }
+  template <void (D::*Handler)(const char*)>
+  static bool CallText(D& dialog, WPARAM, LPARAM lParam, INT_PTR& result) {
+    (dialog.*Handler)(reinterpret_cast<const char*>(lParam));
     result = TRUE;
     return true;
   }

@@ -13,8 +13,15 @@ void UpdateController::Initialise() {
   view_.EnableStart(false);
 }
 
+void UpdateController::DeviceReady(const char* portName) {
+  deviceReady_ = true;
+  view_.EnableBrowse(true);
+  view_.SetStatusText(text::kEmpty);
+  view_.SetPortName(portName);
+}
+
 void UpdateController::Browse() {
-  if (state_.busy != 0 || transferLaunched_ || !deviceReady()) return;
+  if (state_.busy != 0 || transferLaunched_ || !deviceReady_) return;
 
   view_.SetFileName(view_.ChooseUpdateFile());
   state_.filePath = view_.FileName();
@@ -37,7 +44,7 @@ void UpdateController::Start() {
     view_.Close();
     return;
   }
-  if (state_.busy != 0 || transferLaunched_ || !fileLoaded_ || !deviceReady()) return;
+  if (state_.busy != 0 || transferLaunched_ || !fileLoaded_ || !deviceReady_) return;
 
   state_.busy = 1;
   transferLaunched_ = true;

@@ -3,7 +3,6 @@
 // the view over its controls; the native tests use a recording view.
 #pragma once
 
-#include <atomic>
 #include <string>
 
 #include "state/update_state.h"
@@ -18,6 +17,7 @@ class UpdateDialogView {
   virtual std::string FileName() = 0;
   virtual void SetStatusText(const char* text) = 0;
   virtual void SetStartText(const char* text) = 0;
+  virtual void SetPortName(const char* text) = 0;
   virtual void EnableBrowse(bool enable) = 0;
   virtual void EnableStart(bool enable) = 0;
   virtual void ShowAbout() = 0;
@@ -41,9 +41,9 @@ class UpdateController {
   // Sets the update-state fields for a new run and disables Start.
   void Initialise();
 
-  // The device search opened the port; from the search worker's thread.
-  void MarkDeviceReady() { deviceReady_.store(true, std::memory_order_release); }
-  bool deviceReady() const { return deviceReady_.load(std::memory_order_acquire); }
+  // The device search has opened the device's port: Browse is allowed from now
+  // on, the status line is cleared and the port's name shown.
+  void DeviceReady(const char* portName);
 
   // Chooses and loads the update file. Acts only once the port is open and
   // before any transfer: a file must never be swapped under a running
@@ -74,7 +74,7 @@ class UpdateController {
   UpdateState& state_;
   CRQDataPlay& player_;
   UpdateDialogView& view_;
-  std::atomic<bool> deviceReady_{false};
+  bool deviceReady_ = false;
   bool fileLoaded_ = false;
   bool transferLaunched_ = false;
   bool closeFocusPending_ = false;

@@ -41,6 +41,7 @@ const CtUpdateDlg::Map::Entry CtUpdateDlg::kMessages[] = {
     Map::Private<&CtUpdateDlg::OnTransferProgress>(kTransferProgressMessage),
     Map::Private<&CtUpdateDlg::OnTransferEnded>(kTransferEndedMessage),
     Map::Private<&CtUpdateDlg::OnTryCloseFocus>(kTryCloseFocusMessage),
+    Map::Private<&CtUpdateDlg::OnDeviceReady>(kDeviceReadyMessage),
 };
 
 CtUpdateDlg::CtUpdateDlg(CRQDataPlay& player, ServiceFactory& services, UpdateFileChooser& chooser)
@@ -78,10 +79,10 @@ BOOL CtUpdateDlg::OnInitDialog() {
   controller_.Initialise();
 
   taskbar_.emplace(hwnd());
-  searchView_.emplace(hwnd(), controller_);
-  searchWorker_.emplace(DeviceSearch{state_, link_, *searchView_}, searchWait_);
+  searchView_.emplace(hwnd());
   state_.workerParameter = WorkerParameter{this, nullptr};
   DeviceSearch search{state_, link_, *searchView_};
+  searchWorker_.emplace(search, searchWait_);
   AcquireDriverService(services_, search, *searchWorker_);
   return TRUE;  // the platform gives the focus to the first tab stop
 }

@@ -66,6 +66,7 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
   void OnTransferProgress(unsigned percent) { taskbar_->SetPercent(percent); }
   void OnTransferEnded(bool finished);
   void OnTryCloseFocus();
+  void OnDeviceReady(const char* portName) { controller_.DeviceReady(portName); }
 
   // UpdateDialogView
   std::string ChooseUpdateFile() override { return chooser_.Choose(hwnd()); }
@@ -73,6 +74,7 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
   std::string FileName() override;
   void SetStatusText(const char* text) override;
   void SetStartText(const char* text) override { SetItemText(IDC_START, text); }
+  void SetPortName(const char* text) override { SetItemText(IDC_PORT_NAME, text); }
   void EnableBrowse(bool enable) override { EnableItem(IDC_BROWSE, enable); }
   void EnableStart(bool enable) override { EnableItem(IDC_START, enable); }
   void ShowAbout() override;

@@ -16,8 +16,7 @@ using Events = std::vector<std::string>;
 using Pauses = std::vector<std::uint32_t>;
 
 const std::string kT6 = "node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n";
-const Events kFound = {"browse off", "status Searching for FW device...", "browse on", "status ",
-                       "port FIRM"};
+const Events kFound = {"browse off", "status Searching for FW device...", "ready FIRM"};
 
 // The t6 shows up at attempt n: node-list call 1 is the acquisition's.
 std::string T6FromAttempt(std::uint32_t n) {

@@ -16,9 +16,9 @@ namespace testing_rig {
 // What the search asked of the dialog, in order.
 class RecordingView : public DeviceSearchView {
  public:
-  void EnableBrowse(bool enable) override { events.push_back(enable ? "browse on" : "browse off"); }
+  void DisableBrowse() override { events.push_back("browse off"); }
   void SetStatusText(const char* text) override { events.push_back(std::string("status ") + text); }
-  void SetPortNameText(const char* text) override { events.push_back(std::string("port ") + text); }
+  void DeviceReady(const char* portName) override { events.push_back(std::string("ready ") + portName); }
 
   std::vector<std::string> events;
 };

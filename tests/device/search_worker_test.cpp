@@ -61,7 +61,7 @@ TEST(DeviceSearchWorker, FindsTheDeviceOnItsOwnThreadAndStartsOnlyOnce) {
   worker.Join();
   EXPECT_EQ(status::kReady, rig.state.statusCode.load());
   ASSERT_FALSE(rig.view.events.empty());
-  EXPECT_EQ("port FIRM", rig.view.events.back());
+  EXPECT_EQ("ready FIRM", rig.view.events.back());
   EXPECT_EQ(3u, rig.Stats().nodeListCalls);
 }
 

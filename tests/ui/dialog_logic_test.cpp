@@ -57,6 +57,7 @@ class RecordingDialog final : public UpdateDialogView {
   std::string FileName() override { return fileBox; }
   void SetStatusText(const char* text) override { status = text; }
   void SetStartText(const char* text) override { startText = text; }
+  void SetPortName(const char* text) override { portName = text; }
   void EnableBrowse(bool enable) override { browseEnabled = enable; }
   void EnableStart(bool enable) override { startEnabled = enable; }
   void ShowAbout() override { calls.push_back("about"); }
@@ -73,6 +74,7 @@ class RecordingDialog final : public UpdateDialogView {
   std::string fileBox;
   std::string status = "unchanged";
   std::string startText = "Start";
+  std::string portName;
   bool browseEnabled = true;
   bool startEnabled = true;
 };
@@ -87,7 +89,7 @@ struct Rig {
   Rig() { controller.Initialise(); }
   // A good file loaded with the device ready: the state in which Start sends.
   void LoadGoodFile(const TempFile& file) {
-    controller.MarkDeviceReady();
+    controller.DeviceReady("FIRM");
     view.chosen = file.path();
     controller.Browse();
     view.calls.clear();
@@ -116,7 +118,11 @@ TEST(UpdateController, BrowseShowsTheReadersOutcomeAndAGoodFileEnablesStartAgain
   for (const auto& c : cases) {
     Rig rig;
     rig.state.interfaceKind = kInterfaceQBus;
-    rig.controller.MarkDeviceReady();
+    rig.view.browseEnabled = false;
+    rig.controller.DeviceReady("FIRM");
+    EXPECT_TRUE(rig.view.browseEnabled);
+    EXPECT_EQ("", rig.view.status);
+    EXPECT_EQ("FIRM", rig.view.portName);
     rig.view.chosen = c.path;
     rig.controller.Browse();
     EXPECT_EQ(c.path, rig.state.filePath) << c.what << ": read back from the file box";
@@ -166,7 +172,7 @@ TEST(UpdateController, BrowseAndStartInEveryState) {
     for (const bool pressBrowse : {true, false}) {
       Rig rig;
       if (c.fileLoaded) rig.LoadGoodFile(good);
-      if (c.deviceReady) rig.controller.MarkDeviceReady();
+      if (c.deviceReady) rig.controller.DeviceReady("FIRM");
       if (c.launched) {
         rig.controller.Start();
         rig.view.calls.clear();
@@ -230,7 +236,7 @@ TEST(SingleInstance, AnotherCopyRunsWhenTheMutexExistedOrIsRefused) {
 TEST(UpdateController, EnterActsOnTheFocusedControlAndEveryKeyButNavigationIsSwallowed) {
   const TempFile good(GoodFile());
   Rig rig;
-  rig.controller.MarkDeviceReady();
+  rig.controller.DeviceReady("FIRM");
   rig.view.chosen = good.path();
 
   EXPECT_TRUE(rig.controller.KeyDown(0x0D, IDC_FILE_NAME, true));

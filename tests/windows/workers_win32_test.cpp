@@ -156,9 +156,9 @@ TEST(TransferWorker, RunsAtHighestPriorityAndJoinsWhileItSendsToThisThread) {
 class WindowSearchView final : public DeviceSearchView {
  public:
   explicit WindowSearchView(HWND status) : status_(status) {}
-  void EnableBrowse(bool) override {}
+  void DisableBrowse() override {}
   void SetStatusText(const char* text) override { SetWindowTextA(status_, text); }
-  void SetPortNameText(const char*) override {}
+  void DeviceReady(const char*) override {}
 
  private:
   HWND status_;
