@@ -225,7 +225,7 @@ int main(int argc, char** argv) {
   }
   const std::int64_t perSecond = static_cast<std::int64_t>(report.stats.ticksPerSecond);
 
-  PacingSleeper probe;
+  HighResolutionSleeper probe;
   probe.Begin();
   std::printf("pacing under Wine: %u messages, %llu bytes in %u writes per transfer, last due at %llu ms; "
               "%d transfers a row; sleeps on %s\n",

@@ -97,7 +97,7 @@ inline bool DiscoverDevice(UpdateState& state, DeviceLink& link, RecordingSearch
 
 // Notes when the range is set: Play sets it just before it takes the reading
 // that its due times count from.
-class RecordingProgressBar final : public IProgressBar {
+class RecordingProgressBar final : public ProgressBar {
  public:
   void SetRange(std::uint16_t minimum, std::uint16_t maximum) override {
     rangeTicks = PerformanceTicks();
@@ -119,12 +119,12 @@ class RecordingProgressBar final : public IProgressBar {
 };
 
 // Written by the transfer worker only; read after it has been joined.
-class RecordingTransferView final : public ITransferView {
+class RecordingTransferView final : public TransferView {
  public:
   void EnableBrowse(bool enable) override { browseEnabled = enable; }
   void EnableStart(bool enable) override { startEnabled = enable; }
   void SetStatusText(const char* text) override { statusTexts.emplace_back(text); }
-  IProgressBar& ProgressBar() override { return progress; }
+  ProgressBar& Progress() override { return progress; }
   void Beep() override { ++beeps; }
   void OfferClose(bool finished) override {
     startEnabled = true;

@@ -26,12 +26,12 @@ class NullPort final : public PortStub {
   }
 };
 
-class StoppedCounter final : public IMillisecondCounter {
+class StoppedCounter final : public MillisecondCounter {
  public:
   std::uint32_t Now() override { return 0; }  // every message is due at 0
 };
 
-class NoProgress final : public IProgressBar {
+class NoProgress final : public ProgressBar {
  public:
   void SetRange(std::uint16_t, std::uint16_t) override {}
   void SetPos(std::uint32_t) override {}

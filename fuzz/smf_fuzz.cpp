@@ -55,7 +55,7 @@ void WalkTrack0(CSMF& smf) {
 
 // Every message is due at once: the first reading is the start, every later
 // one lies 2^32 - 1 ms after it.
-class InstantCounter final : public IMillisecondCounter {
+class InstantCounter final : public MillisecondCounter {
  public:
   std::uint32_t Now() override { return started_++ == 0 ? 0 : 0xFFFFFFFFu; }
 
@@ -76,7 +76,7 @@ class CountingPort final : public PortStub {
   std::uint64_t bytes = 0;
 };
 
-class LastProgress final : public IProgressBar {
+class LastProgress final : public ProgressBar {
  public:
   void SetRange(std::uint16_t, std::uint16_t) override {}
   void SetPos(std::uint32_t position) override {

@@ -9,18 +9,18 @@ constexpr UINT kTimerPeriodMs = 1;
 constexpr LONGLONG kHundredNanosecondsPerMs = 10000;
 }  // namespace
 
-void PacingSleeper::Begin() {
+void HighResolutionSleeper::Begin() {
   End();
   timer_.Reset(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS));
   if (!timer_.valid()) period_.emplace(kTimerPeriodMs);
 }
 
-void PacingSleeper::End() {
+void HighResolutionSleeper::End() {
   timer_.Reset();
   period_.reset();
 }
 
-void PacingSleeper::Sleep(std::uint32_t ms) {
+void HighResolutionSleeper::Sleep(std::uint32_t ms) {
   if (timer_.valid()) {
     LARGE_INTEGER due;
     due.QuadPart = -static_cast<LONGLONG>(ms) * kHundredNanosecondsPerMs;  // negative: relative

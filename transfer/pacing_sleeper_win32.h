@@ -12,12 +12,12 @@
 #include "platform/handles_win32.h"
 #include "transfer/transfer_ports.h"
 
-class PacingSleeper final : public IPacingSleeper {
+class HighResolutionSleeper final : public PacingSleeper {
  public:
-  PacingSleeper() = default;
-  ~PacingSleeper() { End(); }
-  PacingSleeper(const PacingSleeper&) = delete;
-  PacingSleeper& operator=(const PacingSleeper&) = delete;
+  HighResolutionSleeper() = default;
+  ~HighResolutionSleeper() { End(); }
+  HighResolutionSleeper(const HighResolutionSleeper&) = delete;
+  HighResolutionSleeper& operator=(const HighResolutionSleeper&) = delete;
 
   void Begin() override;
   void End() override;

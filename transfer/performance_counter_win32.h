@@ -12,7 +12,7 @@
 // Counts whole milliseconds from its own first reading, which is 0, wrapping
 // at 32 bits. Play takes that first reading as its start, so reaching a due
 // time of n means at least n ms have passed. Use a fresh counter per transfer.
-class PerformanceCounterClock final : public IMillisecondCounter {
+class PerformanceCounterClock final : public MillisecondCounter {
  public:
   std::uint32_t Now() override;
 

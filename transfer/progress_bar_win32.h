@@ -5,7 +5,7 @@
 
 #include "transfer/transfer_ports.h"
 
-class WindowProgressBar final : public IProgressBar {
+class WindowProgressBar final : public ProgressBar {
  public:
   explicit WindowProgressBar(HWND control) : control_(control) {}
 

@@ -36,7 +36,7 @@ class CRQDataPlay::TrackVisitor {
 // Play's visitor: waits for each message's due time and writes it in chunks.
 class CRQDataPlay::Streamer final : public TrackVisitor {
  public:
-  Streamer(CRQDataPlay& player, IProgressBar& progressBar, std::uint32_t tempo, const TransferLink& link)
+  Streamer(CRQDataPlay& player, ProgressBar& progressBar, std::uint32_t tempo, const TransferLink& link)
       : player_(player),
         progressBar_(progressBar),
         link_(link),
@@ -98,7 +98,7 @@ class CRQDataPlay::Streamer final : public TrackVisitor {
   }
 
   CRQDataPlay& player_;
-  IProgressBar& progressBar_;
+  ProgressBar& progressBar_;
   const TransferLink& link_;
   const std::uint32_t tempo_;
   const std::uint32_t start_;
@@ -124,7 +124,7 @@ class CRQDataPlay::Survey final : public TrackVisitor {
 
 CRQDataPlay::CRQDataPlay() {}  // user-provided, so that the ring is never zeroed
 
-void CRQDataPlay::Play(IProgressBar& progressBar, std::uint32_t tempo, const TransferLink& link) {
+void CRQDataPlay::Play(ProgressBar& progressBar, std::uint32_t tempo, const TransferLink& link) {
   progressBar.SetRange(0, 100);
   Streamer streamer(*this, progressBar, tempo, link);
   WalkTrack0(streamer);

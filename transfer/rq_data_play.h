@@ -40,7 +40,7 @@ class CRQDataPlay : public CSMF {
   // is 0 when End of Track was reached; -1 (a write failed, a stop was
   // requested, or the track ends after a delta time) or 6 (malformed event,
   // no End of Track) when the transfer failed. Allocates nothing.
-  void Play(IProgressBar& progressBar, std::uint32_t tempo, const TransferLink& link);
+  void Play(ProgressBar& progressBar, std::uint32_t tempo, const TransferLink& link);
 
   // Walks track 0 exactly as Play does, without waiting or sending. True when
   // Play would reach End of Track on a port that takes every write; otherwise

@@ -9,43 +9,43 @@
 #include "device/qbus.h"
 #include "state/stop_signal.h"
 
-class IProgressBar {
+class ProgressBar {
  public:
   virtual void SetRange(std::uint16_t minimum, std::uint16_t maximum) = 0;
   virtual void SetPos(std::uint32_t position) = 0;
 
  protected:
-  ~IProgressBar() = default;
+  ~ProgressBar() = default;
 };
 
 // A free-running count of milliseconds that wraps at 32 bits; only unsigned
 // differences between readings mean anything.
-class IMillisecondCounter {
+class MillisecondCounter {
  public:
   virtual std::uint32_t Now() = 0;
 
  protected:
-  ~IMillisecondCounter() = default;
+  ~MillisecondCounter() = default;
 };
 
 // How the transfer's thread passes the time until a message is due. Begin and
 // End bracket one transfer (a platform may raise its timer resolution for it).
 // Sleep may wake a little early or late: the counter alone decides when a
 // message leaves.
-class IPacingSleeper {
+class PacingSleeper {
  public:
   virtual void Begin() = 0;
   virtual void End() = 0;
   virtual void Sleep(std::uint32_t ms) = 0;
 
  protected:
-  ~IPacingSleeper() = default;
+  ~PacingSleeper() = default;
 };
 
 struct TransferLink {
   IqBUSPort& port;  // the open "FIRM" port
-  IMillisecondCounter& counter;
+  MillisecondCounter& counter;
   const StopSignal& stop;  // a stop ends the transfer as failed
   // Null: spin on the counter all the way to each due time.
-  IPacingSleeper* sleeper = nullptr;
+  PacingSleeper* sleeper = nullptr;
 };

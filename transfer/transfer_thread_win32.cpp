@@ -21,7 +21,7 @@ TransferWorker::~TransferWorker() {
   Join();
 }
 
-bool TransferWorker::Start(ITransferView& view, UpdateState& state, CRQDataPlay& player, IqBUSPort& port) {
+bool TransferWorker::Start(TransferView& view, UpdateState& state, CRQDataPlay& player, IqBUSPort& port) {
   if (thread_.started()) return false;  // one transfer per worker
   view_ = &view;
   state_ = &state;
@@ -35,7 +35,7 @@ void TransferWorker::Run(void* self) {
   try {
     const SystemAwakeScope awake;
     PerformanceCounterClock counter;  // fresh: its first reading is the transfer's start
-    PacingSleeper sleeper;
+    HighResolutionSleeper sleeper;
     const TransferJob job{*worker.view_, *worker.state_, *worker.player_, *worker.port_, worker.stop_};
     TransferThread(job, counter, worker.pacing_ == Pacing::kSpin ? nullptr : &sleeper);
   } catch (...) {

@@ -25,7 +25,7 @@ class TransferWorker {
   // false (a transfer was already started here, or no thread could be made)
   // nothing runs and busy is the caller's to clear. The arguments must outlive
   // the worker.
-  bool Start(ITransferView& view, UpdateState& state, CRQDataPlay& player, IqBUSPort& port);
+  bool Start(TransferView& view, UpdateState& state, CRQDataPlay& player, IqBUSPort& port);
 
   // The transfer then ends as failed at its next wait or chunk.
   void RequestStop() { stop_.RequestStop(); }
@@ -38,7 +38,7 @@ class TransferWorker {
  private:
   static void Run(void* self);
 
-  ITransferView* view_ = nullptr;
+  TransferView* view_ = nullptr;
   UpdateState* state_ = nullptr;
   CRQDataPlay* player_ = nullptr;
   IqBUSPort* port_ = nullptr;

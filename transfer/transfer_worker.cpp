@@ -7,7 +7,7 @@ namespace {
 // Begins the sleeper for the transfer and ends it on every way out.
 class PacingScope {
  public:
-  explicit PacingScope(IPacingSleeper* sleeper) : sleeper_(sleeper) {
+  explicit PacingScope(PacingSleeper* sleeper) : sleeper_(sleeper) {
     if (sleeper_ != nullptr) sleeper_->Begin();
   }
   ~PacingScope() {
@@ -17,7 +17,7 @@ class PacingScope {
   PacingScope& operator=(const PacingScope&) = delete;
 
  private:
-  IPacingSleeper* sleeper_;
+  PacingSleeper* sleeper_;
 };
 
 // The outcome in the update state, on the status line and with a beep;
@@ -41,14 +41,14 @@ void RecordOutcome(const TransferJob& job, bool finished) {
 
 }  // namespace
 
-std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counter, IPacingSleeper* sleeper) {
+std::uint32_t TransferThread(const TransferJob& job, MillisecondCounter& counter, PacingSleeper* sleeper) {
   bool finished = false;
   try {
     job.view.EnableBrowse(false);
     job.view.EnableStart(false);
     job.view.SetStatusText(text::kInstalling);
     const PacingScope pacing(sleeper);
-    job.player.Play(job.view.ProgressBar(), job.state.tempo, TransferLink{job.port, counter, job.stop, sleeper});
+    job.player.Play(job.view.Progress(), job.state.tempo, TransferLink{job.port, counter, job.stop, sleeper});
     finished = job.player.error() == CSMF::kOk;
   } catch (...) {
     // Whatever failed, the transfer did not finish: it ends like a failed write.

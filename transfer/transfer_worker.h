@@ -10,12 +10,12 @@
 #include "transfer/transfer_ports.h"
 
 // What the worker needs of the dialog; called from the worker's thread.
-class ITransferView {
+class TransferView {
  public:
   virtual void EnableBrowse(bool enable) = 0;
   virtual void EnableStart(bool enable) = 0;
   virtual void SetStatusText(const char* text) = 0;
-  virtual IProgressBar& ProgressBar() = 0;
+  virtual ProgressBar& Progress() = 0;
   virtual void Beep() = 0;
   // The transfer has ended: Start becomes "Close", enabled and focused, so
   // that the operator's next press ends the program. finished is false after
@@ -23,11 +23,11 @@ class ITransferView {
   virtual void OfferClose(bool finished) = 0;
 
  protected:
-  ~ITransferView() = default;
+  ~TransferView() = default;
 };
 
 struct TransferJob {
-  ITransferView& view;
+  TransferView& view;
   UpdateState& state;  // the dialog set busy to 1 before starting the worker
   CRQDataPlay& player;
   IqBUSPort& port;
@@ -40,5 +40,5 @@ struct TransferJob {
 // for the worker before it lets its controls go.
 // sleeper, when given, paces between messages and is begun and ended around
 // the transfer, whatever way it ends; without one the transfer spins.
-std::uint32_t TransferThread(const TransferJob& job, IMillisecondCounter& counter,
-                             IPacingSleeper* sleeper = nullptr);
+std::uint32_t TransferThread(const TransferJob& job, MillisecondCounter& counter,
+                             PacingSleeper* sleeper = nullptr);

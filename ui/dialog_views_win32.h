@@ -35,7 +35,7 @@ class DialogSearchView final : public DeviceSearchView {
 };
 
 // The progress bar, also reported to the dialog whenever the percentage changes.
-class DialogProgressBar final : public IProgressBar {
+class DialogProgressBar final : public ProgressBar {
  public:
   explicit DialogProgressBar(HWND dialog) : dialog_(dialog), bar_(GetDlgItem(dialog, IDC_PROGRESS)) {}
 
@@ -53,14 +53,14 @@ class DialogProgressBar final : public IProgressBar {
   std::uint32_t reported_ = 0;
 };
 
-class DialogTransferView final : public ITransferView {
+class DialogTransferView final : public TransferView {
  public:
   explicit DialogTransferView(HWND dialog) : dialog_(dialog), progress_(dialog) {}
 
   void EnableBrowse(bool enable) override { EnableItem(dialog_, IDC_BROWSE, enable); }
   void EnableStart(bool enable) override { EnableItem(dialog_, IDC_START, enable); }
   void SetStatusText(const char* text) override { SetItemText(dialog_, IDC_STATUS, text); }
-  IProgressBar& ProgressBar() override { return progress_; }
+  ProgressBar& Progress() override { return progress_; }
   void Beep() override { MessageBeep(MB_OK); }
   void OfferClose(bool finished) override {
     // Enabled first: whoever sees "Close" can press it.

@@ -26,7 +26,11 @@
 
 // Controls of the About box.
 #define IDC_ABOUT_VERSION 1001
-#define IDC_ABOUT_NOTICE 1006
+
+// Controls that nothing refers to.
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
 
 // The system menu's "About..." command.
 #define IDM_ABOUTBOX 0x0010

@@ -21,7 +21,7 @@ void* Allocate(std::size_t size, bool mayThrow) {
 }
 
 // A port, counter, progress bar and sleeper that allocate nothing themselves.
-struct Quiet final : PortStub, IMillisecondCounter, IProgressBar, IPacingSleeper {
+struct Quiet final : PortStub, MillisecondCounter, ProgressBar, PacingSleeper {
   HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t*, std::uint32_t) override {
     ++writes;
     return S_OK;

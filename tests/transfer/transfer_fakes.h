@@ -49,7 +49,7 @@ enum class Event { kRead, kWrite, kSleep };
 // and a sleep moves it by the time asked plus an error taken in turn from errors
 // (negative wakes early, never before the call). The port records and checks
 // every write; the progress bar records its positions.
-struct Rig final : PortStub, IMillisecondCounter, IProgressBar, IPacingSleeper {
+struct Rig final : PortStub, MillisecondCounter, ProgressBar, PacingSleeper {
   explicit Rig(const Bytes& bytes, std::uint32_t counterStart = 0)
       : file(bytes), now(counterStart), player(LoadedPlayer(bytes)) {}
 

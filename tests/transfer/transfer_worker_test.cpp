@@ -10,18 +10,18 @@
 namespace {
 
 // Records every call, marking those made once busy was cleared.
-struct FakeView final : ITransferView {
-  FakeView(const UpdateState& state, IProgressBar& progress) : state(state), progress(progress) {}
+struct FakeView final : TransferView {
+  FakeView(const UpdateState& state, ProgressBar& progress) : state(state), progress(progress) {}
   void EnableBrowse(bool enable) override { Record(enable ? "enable browse" : "disable browse"); }
   void EnableStart(bool enable) override { Record(enable ? "enable start" : "disable start"); }
   void SetStatusText(const char* text) override { Record(text); }
-  IProgressBar& ProgressBar() override { return progress; }
+  ProgressBar& Progress() override { return progress; }
   void Beep() override { Record("beep with code " + std::to_string(state.statusCode.load())); }
   void OfferClose(bool finished) override { Record(finished ? "offer close" : "offer close after failure"); }
   void Record(const std::string& call) { calls.push_back(call + (state.busy != 0 ? "" : ", not busy")); }
 
   const UpdateState& state;
-  IProgressBar& progress;
+  ProgressBar& progress;
   std::vector<std::string> calls;
 };
 

@@ -101,13 +101,13 @@ TEST(PerformanceCounterClock, StartsAtZeroAndIsNeverAheadOfTheRealCounter) {
 }
 
 // Sends the status texts and the progress to probe windows of the joining thread.
-class ProbeTransferView final : public ITransferView {
+class ProbeTransferView final : public TransferView {
  public:
   ProbeTransferView(HWND status, HWND progress) : status_(status), progress_(progress) {}
   void EnableBrowse(bool) override {}
   void EnableStart(bool) override {}
   void SetStatusText(const char* text) override { SetWindowTextA(status_, text); }
-  IProgressBar& ProgressBar() override { return progress_; }
+  ProgressBar& Progress() override { return progress_; }
   void Beep() override {}
   void OfferClose(bool) override {}
 
