@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sim/host_process.h"
+
 namespace sim {
 
 namespace {
@@ -168,6 +170,7 @@ HRESULT BusModel::Write(std::uint32_t portId, std::uint32_t flags, std::uint32_t
 
   std::lock_guard<std::mutex> lock(mutex_);
   const std::uint32_t call = ++stats_.writeCalls;
+  if (call == config_.crashAtWrite) CrashHostProcess();
   if (byteCount > kMaxWriteBytes) ++stats_.oversizeWrites;
   if (flags != 0 || byteCount != byteCount2) ++stats_.badWriteArgs;
   write.result = bytes == nullptr && byteCount != 0 ? E_POINTER

@@ -1,6 +1,8 @@
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
+#include "sim/host_process.h"
 #include "sim/sim_clock.h"
 
 namespace sim {
@@ -22,5 +24,7 @@ class SteadyClock final : public Clock {
 }  // namespace
 
 std::shared_ptr<Clock> MakeSystemClock() { return std::make_shared<SteadyClock>(); }
+
+void CrashHostProcess() { std::abort(); }
 
 }  // namespace sim

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "sim/host_process.h"
 #include "sim/sim_clock.h"
 
 namespace sim {
@@ -29,5 +30,11 @@ class PerformanceCounterClock final : public Clock {
 }  // namespace
 
 std::shared_ptr<Clock> MakeSystemClock() { return std::make_shared<PerformanceCounterClock>(); }
+
+void CrashHostProcess() {
+  constexpr UINT kAccessViolation = 0xC0000005;  // what a crash ends a process with
+  TerminateProcess(GetCurrentProcess(), kAccessViolation);
+  ExitProcess(kAccessViolation);
+}
 
 }  // namespace sim

@@ -148,6 +148,7 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
     std::uint32_t SimConfig::*value;
   };
   static const NumberKey kNumbers[] = {{"write_fail_at", &SimConfig::writeFailAt},
+                                       {"crash_at_write", &SimConfig::crashAtWrite},
                                        {"write_latency_us", &SimConfig::writeLatencyUs},
                                        {"write_bytes_per_second", &SimConfig::writeBytesPerSecond}};
   for (const NumberKey& n : kNumbers) {

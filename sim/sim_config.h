@@ -48,6 +48,7 @@ struct SimConfig {
   Fault getPortList;
   Fault openPort;
   std::uint32_t writeFailAt = 0;          // the Write call that fails (the first is 1); 0 for none
+  std::uint32_t crashAtWrite = 0;         // the Write call that ends the caller's process; 0 for none
   std::uint32_t writeLatencyUs = 0;       // added to every Write
   std::uint32_t writeBytesPerSecond = 0;  // 0: no limit
   std::string statsFile;                  // report, written when the last object goes
@@ -71,6 +72,7 @@ struct ConfigResult {
 //   get_node_list | open_device | get_port_list | open_port = ok | fail [<calls>] | null [<calls>]
 //     where <calls> is <n> (calls 1 to n), <a>-<b>, or <a>- (call a on); all calls if left out
 //   write_fail_at = <call>
+//   crash_at_write = <call>                 (the process ends there, as if it crashed)
 //   write_latency_us = <n>
 //   write_bytes_per_second = <n>
 //   stats_file = <path>

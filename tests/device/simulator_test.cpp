@@ -52,7 +52,7 @@ TEST(SimConfig, AcceptsOrNamesTheFirstBadLine) {
       {"node = 0X1f 0 0 0\rport = 1 FIRM", 0},
       // Every other key, as the demo file spells them.
       {"classes = both\nnode = 3 4 0x000A7610 0x7610 from=5\nport = 1 MIDI\nport = 2 0x46495246\n"
-       "port = 3 AB\nopen_device = ok\nopen_port = null 1-2\nwrite_fail_at = 40\n"
+       "port = 3 AB\nopen_device = ok\nopen_port = null 1-2\nwrite_fail_at = 40\ncrash_at_write = 41\n"
        "write_latency_us = 200\nwrite_bytes_per_second = 3125\nstats_file = C:\\temp\\sim.stats\n"
        "capture_file = C:\\temp\\sim capture\n", 0},
   };
