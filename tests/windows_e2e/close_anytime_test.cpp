@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/windows_e2e/updater_run.h"
@@ -80,6 +82,30 @@ TEST_P(CloseAnyTime, EndsWithinTwoSecondsAndReleasesEverything) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, CloseAnyTime, testing::Values(0, 1, 2));
+
+// The operator's waits end at once, and say so, when the updater's window goes
+// (the program closed or crashed in the middle): nothing it shows can change.
+TEST(OperatorWaits, EndAtOnceWhenTheUpdatersWindowGoes) {
+  e2e::Run run(e2e::kT6, "t6gone");
+  ASSERT_TRUE(run.ok()) << run.failure();
+  const op::UpdaterWindow window = run.process().Window();
+  ASSERT_TRUE(window);
+  std::thread crash([&] {
+    Sleep(500);  // into the first wait
+    run.process().Kill();
+  });
+  const struct {
+    const char* what;
+    std::function<op::WaitEnd()> wait;
+  } waits[] = {
+      {"text", [&] { return window.WaitForText(op::kStart, "Close", 60000); }},
+      {"ready", [&] { return window.WaitForReady(60000); }},
+      {"enabled", [&] { return window.WaitForEnabled(op::kStart, 60000); }},
+      {"progress", [&] { return window.WaitForProgress(100, 60000); }},
+  };
+  for (const auto& w : waits) EXPECT_EQ(op::WaitEnd::kWindowGone, w.wait()) << w.what;
+  crash.join();
+}
 
 // The updater's exit code when it ended leaving a driver call that had not returned.
 constexpr DWORD kExitWorkerStuck = 3;

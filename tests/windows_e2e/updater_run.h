@@ -90,6 +90,8 @@ class UpdaterProcess {
   }
 
   DWORD pid() const { return pid_; }
+  // As a crash would end it.
+  void Kill() const { TerminateProcess(process_, 0xC0000005); }
   bool Running() const { return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
   // True with the exit code when the process ended within boundMs.
   bool WaitForExit(DWORD boundMs, DWORD& exitCode) const {
@@ -127,10 +129,7 @@ class Run {
   // The window once the search has found the device.
   op::UpdaterWindow Ready() {
     op::UpdaterWindow window = process_.Window();
-    if (window) {
-      op::WaitUntil([&] { return window.Text(op::kPortName) == "FIRM" && window.Enabled(op::kBrowse); },
-                    kReadyBoundMs);
-    }
+    if (window) window.WaitForReady(kReadyBoundMs);
     return window;
   }
 

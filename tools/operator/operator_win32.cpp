@@ -27,8 +27,8 @@ std::string ClassOf(HWND window) {
   return name;
 }
 
-// A visible top-level window of pid (0: any) whose title and class match and
-// which passes accept.
+// A visible top-level window of pid (0: any) whose title ("" for any) and
+// class match and which passes accept.
 HWND FindTopLevel(DWORD pid, const std::string& title, const std::string& className,
                   const std::function<bool(HWND)>& accept) {
   struct Search {
@@ -43,7 +43,7 @@ HWND FindTopLevel(DWORD pid, const std::string& title, const std::string& classN
         auto& s = *reinterpret_cast<Search*>(context);
         if (!IsWindowVisible(window)) return TRUE;
         if (s.pid != 0 && ProcessOf(window) != s.pid) return TRUE;
-        if (ClassOf(window) != *s.className || TextOf(window) != *s.title) return TRUE;
+        if (ClassOf(window) != *s.className || (!s.title->empty() && TextOf(window) != *s.title)) return TRUE;
         if (!(*s.accept)(window)) return TRUE;
         s.found = window;
         return FALSE;
@@ -99,6 +99,22 @@ int UpdaterWindow::Progress() const {
   SendMessageTimeoutW(GetDlgItem(hwnd_, kProgress), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG,
                       kSendTimeoutMs, &position);
   return static_cast<int>(position);
+}
+
+WaitEnd UpdaterWindow::WaitForReady(DWORD boundMs) const {
+  return WaitOnWindow(*this, [&] { return Text(kPortName) == "FIRM" && Enabled(kBrowse); }, boundMs);
+}
+
+WaitEnd UpdaterWindow::WaitForText(int id, const std::string& text, DWORD boundMs) const {
+  return WaitOnWindow(*this, [&] { return Text(id) == text; }, boundMs);
+}
+
+WaitEnd UpdaterWindow::WaitForEnabled(int id, DWORD boundMs) const {
+  return WaitOnWindow(*this, [&] { return Enabled(id); }, boundMs);
+}
+
+WaitEnd UpdaterWindow::WaitForProgress(int percent, DWORD boundMs) const {
+  return WaitOnWindow(*this, [&] { return Progress() >= percent; }, boundMs);
 }
 
 int UpdaterWindow::FocusedId() const {
@@ -208,6 +224,34 @@ AnsweredBox AnswerBox(DWORD pid, const std::string& title, DWORD boundMs) {
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   WaitUntil([&] { return !IsWindow(box); }, 3000);
   return answer;
+}
+
+WaitEnd WaitOnWindow(const UpdaterWindow& window, const std::function<bool()>& check, DWORD boundMs) {
+  WaitEnd end = WaitEnd::kTimedOut;
+  WaitUntil(
+      [&] {
+        if (!window) {
+          end = WaitEnd::kWindowGone;
+        } else if (check()) {
+          end = WaitEnd::kHeld;
+        }
+        // A check that read an empty text may have raced the window's end.
+        if (end == WaitEnd::kHeld && !window) end = WaitEnd::kWindowGone;
+        return end != WaitEnd::kTimedOut;
+      },
+      boundMs);
+  return end;
+}
+
+bool DismissBoxes(DWORD pid, DWORD boundMs) {
+  return WaitUntil(
+      [&] {
+        const HWND box = FindTopLevel(pid, "", "#32770", [](HWND window) { return !IsUpdater(window); });
+        if (box == nullptr) return true;
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return false;
+      },
+      boundMs);
 }
 
 bool HasVisibleWindow(DWORD pid) {

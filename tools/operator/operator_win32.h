@@ -14,6 +14,9 @@
 
 namespace op {
 
+// How a wait on what the updater's window shows ended.
+enum class WaitEnd { kHeld, kTimedOut, kWindowGone };
+
 constexpr char kUpdaterTitle[] = "t6/t10 Update Program";
 constexpr char kAboutTitle[] = "About t6/t10 Update Program";
 
@@ -48,6 +51,13 @@ class UpdaterWindow {
   std::string Text(int id) const;
   bool Enabled(int id) const;
   int Progress() const;
+  // Waits for what a person waits for: the device ready (the port's name shown,
+  // Browse enabled), a control's text, an enabled control, the progress.
+  WaitEnd WaitForReady(DWORD boundMs) const;
+  WaitEnd WaitForText(int id, const std::string& text, DWORD boundMs) const;
+  WaitEnd WaitForEnabled(int id, DWORD boundMs) const;
+  WaitEnd WaitForProgress(int percent, DWORD boundMs) const;
+
   // The control id that has the keyboard focus in the updater, 0 for none.
   int FocusedId() const;
   bool Minimised() const { return IsIconic(hwnd_) != FALSE; }
@@ -74,6 +84,16 @@ class UpdaterWindow {
   HWND hwnd_ = nullptr;
   DWORD pid_ = 0;
 };
+
+// Polls check until it holds or boundMs pass. A window that is gone (the
+// updater closed or crashed) ends the wait at once: nothing it shows can
+// change any more.
+WaitEnd WaitOnWindow(const UpdaterWindow& window, const std::function<bool()>& check, DWORD boundMs);
+
+// Closes every box and dialog that process pid has open over its updater
+// window (a message box, the file-open dialog and its own boxes), as Esc
+// would; true once none is left.
+bool DismissBoxes(DWORD pid, DWORD boundMs);
 
 // The common file-open dialog of process pid (0: any): types path (UTF-8) into its
 // file-name box and presses Open. False when no dialog came, or it stayed

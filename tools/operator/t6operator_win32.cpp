@@ -3,7 +3,8 @@
 //   t6operator <command> [arguments]
 // Controls are named as a person sees them: port, file, browse, status,
 // progress, start, about. Exit status: 0 done, 1 not done in time, 2 usage,
-// 3 the button is disabled.
+// 3 the button is disabled, 4 the updater's window is not there (gone, so that
+// a wait can never hold any more, or never shown).
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -22,6 +23,7 @@
 namespace {
 
 constexpr DWORD kFindWindowMs = 30000;
+constexpr DWORD kWindowThereMs = 1000;  // a new window is briefly found hidden
 
 struct NamedControl {
   const char* name;
@@ -59,6 +61,7 @@ int Usage() {
       "  click CONTROL | focus CONTROL | key VK [CONTROL]   (VK e.g. 0x0D; to the focused control,\n"
       "                              or focus CONTROL first and press it there)\n"
       "  open PATH | cancel-open     the file-open dialog\n"
+      "  dismiss                     closes every box and dialog open over the window, as Esc would\n"
       "  answer TITLE                prints the box's texts and presses OK\n"
       "  minimise | restore | close | state\n"
       "  watch [--tty]               prints each new status line and the progress until the window closes\n",
@@ -134,6 +137,20 @@ int Watch(bool tty) {
   return 0;
 }
 
+// A wait's exit status, with one line on stderr when the window went.
+int WaitStatus(op::WaitEnd end) {
+  switch (end) {
+    case op::WaitEnd::kHeld:
+      return 0;
+    case op::WaitEnd::kTimedOut:
+      return 1;
+    case op::WaitEnd::kWindowGone:
+      break;
+  }
+  std::fprintf(stderr, "t6operator: the updater's window is gone\n");
+  return 4;
+}
+
 int State(const op::UpdaterWindow& window) {
   for (const NamedControl& c : kControls) {
     if (c.id == op::kProgress) {
@@ -163,36 +180,31 @@ int Run(int argc, char** argv) {
     return box.found ? 0 : 1;
   }
 
-  const DWORD boundMs = command == "wait-ready" && arg(2) ? Milliseconds(arg(2)) : kFindWindowMs;
-  const op::UpdaterWindow window = op::UpdaterWindow::WaitFor(0, boundMs);
+  // Only the wait for the device waits for the window to appear (the updater
+  // may still be starting); every other command acts on the window that is there.
+  const DWORD readyMs = arg(2) ? Milliseconds(arg(2)) : kFindWindowMs;
+  const op::UpdaterWindow window = op::UpdaterWindow::WaitFor(0, command == "wait-ready" ? readyMs : kWindowThereMs);
   if (command == "wait-gone") {
     if (arg(2) == nullptr) return Usage();
     return op::WaitUntil([&] { return !window; }, Milliseconds(arg(2))) ? 0 : 1;
   }
   if (!window) {
     std::fprintf(stderr, "t6operator: no updater window\n");
-    return 1;
+    return 4;
   }
-  if (command == "wait-ready") {
-    return op::WaitUntil(
-               [&] { return window.Text(op::kPortName) == "FIRM" && window.Enabled(op::kBrowse); },
-               arg(2) ? Milliseconds(arg(2)) : kFindWindowMs)
-               ? 0
-               : 1;
-  }
+  if (command == "wait-ready") return WaitStatus(window.WaitForReady(readyMs));
   if (command == "wait-text" && arg(4)) {
     const int id = ControlId(arg(2));
-    const std::string text = arg(3);
-    return id != 0 && op::WaitUntil([&] { return window.Text(id) == text; }, Milliseconds(arg(4))) ? 0 : 1;
+    return id != 0 ? WaitStatus(window.WaitForText(id, arg(3), Milliseconds(arg(4)))) : Usage();
   }
   if (command == "wait-enabled" && arg(3)) {
     const int id = ControlId(arg(2));
-    return id != 0 && op::WaitUntil([&] { return window.Enabled(id); }, Milliseconds(arg(3))) ? 0 : 1;
+    return id != 0 ? WaitStatus(window.WaitForEnabled(id, Milliseconds(arg(3)))) : Usage();
   }
   if (command == "wait-progress" && arg(3)) {
-    const int percent = std::atoi(arg(2));
-    return op::WaitUntil([&] { return window.Progress() >= percent; }, Milliseconds(arg(3))) ? 0 : 1;
+    return WaitStatus(window.WaitForProgress(std::atoi(arg(2)), Milliseconds(arg(3))));
   }
+  if (command == "dismiss") return op::DismissBoxes(window.pid(), 5000) ? 0 : 1;
   if (command == "click" && arg(2)) {
     const int id = ControlId(arg(2));
     if (id == 0) return Usage();
