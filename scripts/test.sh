@@ -8,21 +8,36 @@ cd "$ROOT"
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 
+passed=0
+failed=0
+summarised=false
+# The summary line ends every run; a run cut short (a build that failed, a
+# command that did not work) counts as one more failure.
+summarise() {
+  local status=$?
+  cleanup
+  if ! $summarised; then
+    [ "$status" -eq 0 ] || failed=$((failed + 1))
+    echo "$passed passed, $failed failed"
+  fi
+  return "$status"
+}
+trap summarise EXIT
+
 bash scripts/install-deps.sh
 configure_and_build host-asan
 configure_and_build windows
 configure_and_build fuzz
+# Always a display of our own: a DISPLAY from elsewhere may be gone (a stale
+# SSH forwarding) or a person's desktop, whose focus the tests would steal.
 start_display
-
-passed=0
-failed=0
 
 # run_ctest <preset>: adds the preset's counts to the totals.
 run_ctest() {
   local preset=$1 log summary total bad
   log=$(mktemp)
   ctest --preset "$preset" -j2 --timeout 600 >"$log" 2>&1 || true
-  summary=$(grep -E '[0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+  summary=$(grep -E '[0-9]+ tests failed out of [0-9]+' "$log" | tail -1 || true)
   if [ -z "$summary" ]; then
     cat "$log"
     echo "ctest ($preset) did not finish" >&2
@@ -77,5 +92,6 @@ run_fuzzer smf_fuzz "$reader_seconds" -max_len=65536  # messages of several 4096
 run_fuzzer discovery_fuzz "$other_seconds"
 run_fuzzer sim_config_fuzz "$other_seconds"
 
+summarised=true
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
