@@ -21,7 +21,7 @@
 #include "tests/support/temp_file.h"
 #include "bench/simulated_transfer_win32.h"
 #include "tools/smf_builder.h"
-#include "bench/lateness.h"
+#include "tools/lateness.h"
 #include "transfer/pacing_sleeper_win32.h"
 #include "transfer/update_file.h"
 

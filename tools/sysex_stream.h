@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sim/sim_stats.h"
-#include "bench/lateness.h"
+#include "tools/lateness.h"
 
 struct ExpectedMessage {
   std::uint32_t ticks = 0;  // sum of every delta time up to this message

@@ -16,7 +16,7 @@
 
 #include "sim/sim_report.h"
 #include "tools/sysex_stream.h"
-#include "bench/lateness.h"
+#include "tools/lateness.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "bench/lateness.h"
+#include "tools/lateness.h"
 
 #include <algorithm>
 
