@@ -6,6 +6,7 @@
 
 #include "device/com_types.h"
 #include "device/qbus.h"
+#include "device/task_mem.h"
 
 template <class Interface>
 class ComPtr {
@@ -49,6 +50,11 @@ class TaskMemList {
   const List& get() const { return list_; }
   std::uint32_t count() const { return list_.records != nullptr ? list_.count : 0; }
   bool held() const { return list_.records != nullptr; }
+  // False when the count claims more records than the block holds (a faulty
+  // driver): such a list is not to be read at all.
+  bool CountFitsBlock() const {
+    return list_.count <= TaskMemSize(list_.records) / sizeof(*list_.records);
+  }
 
   void Reset() {
     if (list_.records != nullptr) CoTaskMemFree(list_.records);

@@ -49,7 +49,7 @@ void AcquireDriverService(ServiceFactory& factory, DeviceSearch& search, SearchL
       return;
     }
   }
-  if (FAILED(link.service->GetNodeList(link.nodeList.ResetAndGetAddress()))) {
+  if (FAILED(link.service->GetNodeList(link.nodeList.ResetAndGetAddress())) || !link.nodeList.CountFitsBlock()) {
     state.statusCode = status::Error(status::kNoDeviceInformation);
     search.view.SetStatusText(StatusMessage(state.statusCode, state.interfaceKind));
     search.view.DisableBrowse();
@@ -73,7 +73,9 @@ using namespace discovery;
 std::uint32_t RunAttempt(DeviceLink& link, std::uint32_t& portName) {
   IqBUSAsync* service = link.service.get();
 
-  if (FAILED(service->GetNodeList(link.nodeList.ResetAndGetAddress()))) return kStepNodeList;
+  if (FAILED(service->GetNodeList(link.nodeList.ResetAndGetAddress())) || !link.nodeList.CountFitsBlock()) {
+    return kStepNodeList;
+  }
 
   const NodeRecord* node = nullptr;
   for (std::uint32_t i = 0; i < link.nodeList.count(); ++i) {
@@ -94,7 +96,9 @@ std::uint32_t RunAttempt(DeviceLink& link, std::uint32_t& portName) {
     return kStepOpenDevice;
   }
 
-  if (FAILED(link.device->GetPortList(link.portList.ResetAndGetAddress()))) return kStepPortList;
+  if (FAILED(link.device->GetPortList(link.portList.ResetAndGetAddress())) || !link.portList.CountFitsBlock()) {
+    return kStepPortList;
+  }
 
   const PortRecord* port = nullptr;
   for (std::uint32_t i = 0; i < link.portList.count(); ++i) {

@@ -57,7 +57,7 @@ HRESULT Open(FuzzedDataProvider& input, Interface** object) {
 }
 
 // Fails, or succeeds with no records and any count, or with a few records
-// allocated to their exact count.
+// allocated to their exact count or to fewer than the count claims.
 template <class List, class Record, class Fill>
 HRESULT Serve(FuzzedDataProvider& input, List* list, Fill fill) {
   *list = List{};
@@ -66,11 +66,12 @@ HRESULT Serve(FuzzedDataProvider& input, List* list, Fill fill) {
     list->count = input.ConsumeIntegral<std::uint32_t>();
     return S_OK;
   }
-  list->count = input.ConsumeIntegralInRange<std::uint32_t>(0, 8);
-  auto* records = static_cast<Record*>(CoTaskMemAlloc(list->count * sizeof(Record)));
+  const std::uint32_t allocated = input.ConsumeIntegralInRange<std::uint32_t>(0, 8);
+  list->count = allocated + (input.ConsumeBool() ? 0 : input.ConsumeIntegralInRange<std::uint32_t>(1, 3));
+  auto* records = static_cast<Record*>(CoTaskMemAlloc(allocated * sizeof(Record)));
   if (records == nullptr) return S_OK;
-  if (list->count != 0) std::memset(records, 0, list->count * sizeof(Record));
-  for (std::uint32_t i = 0; i < list->count; ++i) fill(input, records[i]);
+  if (allocated != 0) std::memset(records, 0, allocated * sizeof(Record));
+  for (std::uint32_t i = 0; i < allocated; ++i) fill(input, records[i]);
   liveLists.insert(records);
   list->records = records;
   return S_OK;

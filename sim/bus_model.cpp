@@ -25,6 +25,12 @@ Record* AllocateRecords(std::size_t count) {
   return static_cast<Record*>(block);
 }
 
+// The count a list claims: its records, or, for a faulty driver, one more
+// than the block holds.
+std::uint32_t ListCount(std::size_t records, bool overcount) {
+  return static_cast<std::uint32_t>(overcount ? std::max<std::size_t>(records, 1) + 1 : records);
+}
+
 }  // namespace
 
 void NotifyTaskMemFreed(void* block) {
@@ -81,7 +87,8 @@ HRESULT BusModel::GetNodeList(NodeList* list) {
   *list = NodeList{};
   std::lock_guard<std::mutex> lock(mutex_);
   const std::uint32_t call = ++stats_.nodeListCalls;
-  if (config_.getNodeList.Hits(call)) return E_FAIL;
+  const bool overcount = config_.getNodeList.Hits(call) && config_.getNodeList.mode == FaultMode::kOvercount;
+  if (config_.getNodeList.Hits(call) && !overcount) return E_FAIL;
   std::vector<std::size_t> listed;
   for (std::size_t i = 0; i < config_.nodes.size(); ++i) {
     if (Listed(i)) listed.push_back(i);
@@ -96,7 +103,7 @@ HRESULT BusModel::GetNodeList(NodeList* list) {
     records[i].modelId = node.model;
   }
   lists_.insert(records);
-  list->count = static_cast<std::uint32_t>(listed.size());
+  list->count = ListCount(listed.size(), overcount);
   list->records = records;
   return S_OK;
 }
@@ -122,7 +129,8 @@ HRESULT BusModel::GetPortList(std::size_t node, PortList* list) {
   *list = PortList{};
   std::lock_guard<std::mutex> lock(mutex_);
   const std::uint32_t call = ++stats_.portListCalls;
-  if (config_.getPortList.Hits(call)) return E_FAIL;
+  const bool overcount = config_.getPortList.Hits(call) && config_.getPortList.mode == FaultMode::kOvercount;
+  if (config_.getPortList.Hits(call) && !overcount) return E_FAIL;
   const std::vector<PortEntry>& ports = config_.nodes[node].ports;
   PortRecord* records = AllocateRecords<PortRecord>(ports.size());
   if (records == nullptr) return E_OUTOFMEMORY;
@@ -131,7 +139,7 @@ HRESULT BusModel::GetPortList(std::size_t node, PortList* list) {
     records[i].name = ports[i].name;
   }
   lists_.insert(records);
-  list->count = static_cast<std::uint32_t>(ports.size());
+  list->count = ListCount(ports.size(), overcount);
   list->records = records;
   return S_OK;
 }

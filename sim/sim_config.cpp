@@ -67,7 +67,9 @@ bool ParseName(const std::string& s, std::uint32_t& name) {
   return true;
 }
 
-bool ParseFault(const std::vector<std::string>& words, bool nullAllowed, Fault& fault) {
+// other: the mode besides ok and fail that this operation takes ("null" for
+// an open, "overcount" for a list).
+bool ParseFault(const std::vector<std::string>& words, FaultMode other, Fault& fault) {
   if (words.empty() || words.size() > 2) return false;
   if (words[0] == "ok") {
     fault = Fault{};
@@ -75,8 +77,9 @@ bool ParseFault(const std::vector<std::string>& words, bool nullAllowed, Fault& 
   }
   if (words[0] == "fail") {
     fault.mode = FaultMode::kFail;
-  } else if (words[0] == "null" && nullAllowed) {
-    fault.mode = FaultMode::kNull;
+  } else if ((words[0] == "null" && other == FaultMode::kNull) ||
+             (words[0] == "overcount" && other == FaultMode::kOvercount)) {
+    fault.mode = other;
   } else {
     return false;
   }
@@ -130,17 +133,18 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
   struct FaultKey {
     const char* key;
     Fault SimConfig::*fault;
-    bool nullAllowed;
+    FaultMode other;
   };
-  static const FaultKey kFaults[] = {{"get_node_list", &SimConfig::getNodeList, false},
-                                     {"open_device", &SimConfig::openDevice, true},
-                                     {"get_port_list", &SimConfig::getPortList, false},
-                                     {"open_port", &SimConfig::openPort, true}};
+  static const FaultKey kFaults[] = {{"get_node_list", &SimConfig::getNodeList, FaultMode::kOvercount},
+                                     {"open_device", &SimConfig::openDevice, FaultMode::kNull},
+                                     {"get_port_list", &SimConfig::getPortList, FaultMode::kOvercount},
+                                     {"open_port", &SimConfig::openPort, FaultMode::kNull}};
   for (const FaultKey& f : kFaults) {
     if (key == f.key) {
-      return ParseFault(words, f.nullAllowed, config.*f.fault)
+      const char* other = f.other == FaultMode::kNull ? "null" : "overcount";
+      return ParseFault(words, f.other, config.*f.fault)
                  ? std::string{}
-                 : key + " takes ok, fail [<calls>] or null [<calls>]";
+                 : key + " takes ok, fail [<calls>] or " + other + " [<calls>]";
     }
   }
   struct NumberKey {

@@ -11,10 +11,11 @@ namespace sim {
 constexpr const char kConfigVariable[] = "T6_QBUS_SIM_CONFIG";
 constexpr std::uint32_t kAllCalls = 0xFFFFFFFFu;
 
-enum class FaultMode { kOk, kFail, kNull };
+enum class FaultMode { kOk, kFail, kNull, kOvercount };
 
 // A fault on calls first to last (counted from 1) of one operation; kNull
-// means success with no object handed back.
+// means success with no object handed back, kOvercount a list whose count
+// claims one record more than its block holds.
 struct Fault {
   FaultMode mode = FaultMode::kOk;
   std::uint32_t first = 1;
@@ -69,7 +70,8 @@ struct ConfigResult {
 //   classes = both | fw | qbus | none
 //   node = <word0> <word1> <vendor> <model> [from=<call>]
 //   port = <id> <name>                      (belongs to the node above it)
-//   get_node_list | open_device | get_port_list | open_port = ok | fail [<calls>] | null [<calls>]
+//   get_node_list | get_port_list = ok | fail [<calls>] | overcount [<calls>]
+//   open_device | open_port = ok | fail [<calls>] | null [<calls>]
 //     where <calls> is <n> (calls 1 to n), <a>-<b>, or <a>- (call a on); all calls if left out
 //   write_fail_at = <call>
 //   crash_at_write = <call>                 (the process ends there, as if it crashed)

@@ -45,6 +45,7 @@ TEST(Discovery, GivesUpAtTheEleventhFailureWithItsStepInTheServicesColumn) {
     std::uint32_t step;
   } cases[] = {
       {kT6 + "get_node_list = fail 2-", 2},
+      {kT6 + "get_node_list = overcount 2-", 2},
       {"", 3},
       // Right vendor with another model, and a t6 model from another vendor.
       {"node = 1 0 0x000A7610 0x7607\nport = 9 FIRM\nnode = 2 0 0x000A7611 0x7606\nport = 9 FIRM",
@@ -52,6 +53,7 @@ TEST(Discovery, GivesUpAtTheEleventhFailureWithItsStepInTheServicesColumn) {
       {kT6 + "open_device = fail", 4},
       {kT6 + "open_device = null", 4},
       {kT6 + "get_port_list = fail", 5},
+      {kT6 + "get_port_list = overcount", 5},  // more records claimed than allocated
       {"node = 1 2 0x000A7610 0x7606\nport = 9 MIDI\nport = 10 FIRN", 6},
       {kT6 + "open_port = fail", 7},
       {kT6 + "open_port = null", 7},
@@ -104,6 +106,8 @@ TEST(Discovery, WhenNoSearchCanStartSaysWhyAtOnce) {
        "Can not get FW device information!!"},
       {"classes = qbus\n" + kT6 + "get_node_list = fail 1", false, 0x80000002u, kInterfaceQBus,
        "Can not get qBUS device information!!"},
+      {kT6 + "get_node_list = overcount 1", false, 0x80000002u, kInterfaceFW,
+       "Can not get FW device information!!"},
       // Without a worker no device is ever opened: as unreachable as without a node list.
       {kT6, true, 0x80000002u, kInterfaceFW, "Can not get FW device information!!"},
   };

@@ -34,6 +34,7 @@ TEST(SimConfig, AcceptsOrNamesTheFirstBadLine) {
       {"node = 1 2 3 4\nport = 1 FIRMW\n", 2},
       {"node = 1 2 3 4\nport = 1\n", 2},
       {"get_node_list = null\n", 1},  // nothing to hand back
+      {"open_port = overcount\n", 1},   // no list to miscount
       {"open_port = fail 0\n", 1},
       {"open_port = fail 5-3\n", 1},
       {"open_port = fail x-\n", 1},
@@ -52,7 +53,8 @@ TEST(SimConfig, AcceptsOrNamesTheFirstBadLine) {
       {"node = 0X1f 0 0 0\rport = 1 FIRM", 0},
       // Every other key, as the demo file spells them.
       {"classes = both\nnode = 3 4 0x000A7610 0x7610 from=5\nport = 1 MIDI\nport = 2 0x46495246\n"
-       "port = 3 AB\nopen_device = ok\nopen_port = null 1-2\nwrite_fail_at = 40\ncrash_at_write = 41\n"
+       "port = 3 AB\nopen_device = ok\nopen_port = null 1-2\nget_port_list = overcount 3\nwrite_fail_at = 40\n"
+       "crash_at_write = 41\n"
        "write_latency_us = 200\nwrite_bytes_per_second = 3125\nstats_file = C:\\temp\\sim.stats\n"
        "capture_file = C:\\temp\\sim capture\n", 0},
   };
