@@ -7,6 +7,8 @@
 #include <mmsystem.h>
 #include <objbase.h>
 
+#include <string>
+
 // A kernel handle (thread, file, timer, mutex); null and INVALID_HANDLE_VALUE hold nothing.
 class KernelHandle {
  public:
@@ -74,21 +76,57 @@ class ComInitialization {
   HRESULT result_;
 };
 
+// A DLL of the system folder, loaded by its full path (never found by a search
+// that could take a planted copy) and freed once.
+class SystemLibrary {
+ public:
+  explicit SystemLibrary(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = L"";
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    module_ = LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str());
+  }
+  ~SystemLibrary() {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  SystemLibrary(const SystemLibrary&) = delete;
+  SystemLibrary& operator=(const SystemLibrary&) = delete;
+
+  // The function of that name and type, or null.
+  template <class Function>
+  Function Find(const char* name) const {
+    return module_ != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)))
+                              : nullptr;
+  }
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
 // The system timer raised to periodMs for the object's life, where the system
-// grants it.
+// grants it. winmm.dll is not one of the DLLs Windows always takes from the
+// system folder, so it is not imported but loaded from there.
 class TimerPeriod {
  public:
-  explicit TimerPeriod(UINT periodMs) : periodMs_(periodMs), raised_(timeBeginPeriod(periodMs) == TIMERR_NOERROR) {}
+  explicit TimerPeriod(UINT periodMs) : winmm_(L"winmm.dll"), periodMs_(periodMs) {
+    using Begin = MMRESULT(WINAPI*)(UINT);
+    const auto begin = winmm_.Find<Begin>("timeBeginPeriod");
+    end_ = winmm_.Find<End>("timeEndPeriod");
+    raised_ = begin != nullptr && end_ != nullptr && begin(periodMs) == TIMERR_NOERROR;
+  }
   ~TimerPeriod() {
-    if (raised_) timeEndPeriod(periodMs_);
+    if (raised_) end_(periodMs_);
   }
   TimerPeriod(const TimerPeriod&) = delete;
   TimerPeriod& operator=(const TimerPeriod&) = delete;
   bool raised() const { return raised_; }
 
  private:
+  using End = MMRESULT(WINAPI*)(UINT);
+  SystemLibrary winmm_;
   UINT periodMs_;
-  bool raised_;
+  End end_ = nullptr;
+  bool raised_ = false;
 };
 
 // A reason shown in the shutdown screen while this window refuses to let the
