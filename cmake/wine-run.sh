@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in a prefix private to the build tree:
 #   wine-run.sh <prefix-dir> <program.exe> [args...]
-# The prefix is created on first use. Wine's helper processes (wineserver,
+# The prefix is created on first use, 32-bit when WINEARCH=win32 is set (the
+# 32-bit build's), 64-bit otherwise. Wine's helper processes (wineserver,
 # services, explorer) are started here with their output on /dev/null: they
 # outlive the program, and if they inherited a pipe of ctest's, ctest would
 # wait for that pipe forever. Nor may they inherit the lock's descriptor.

@@ -3,9 +3,11 @@
 # already has them all starts at once.
 set -euo pipefail
 
+# wine32 (i386) runs the 32-bit build's tests; python3 writes the release zip.
 packages=(cmake ninja-build g++ googletest libbenchmark-dev clang libclang-rt-14-dev
-          g++-mingw-w64-x86-64-posix mingw-w64-tools wine xvfb xdotool imagemagick
-          fonts-wine fonts-vlgothic zlib1g-dev gcovr)
+          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+          wine wine32:i386 xvfb xdotool imagemagick
+          fonts-wine fonts-vlgothic zlib1g-dev gcovr python3)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,5 +19,8 @@ echo "installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -92,6 +92,10 @@ window_screenshot() {
 
 cleanup() {
   stop_wine
+  # The 32-bit build's tests run in a prefix of their own.
+  if [ -d "$ROOT/build/windows-x86/wineprefix" ]; then
+    WINEPREFIX="$ROOT/build/windows-x86/wineprefix" wineserver -k >/dev/null 2>&1 || true
+  fi
   stop_display
 }
 trap cleanup EXIT

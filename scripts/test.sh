@@ -27,6 +27,7 @@ trap summarise EXIT
 bash scripts/install-deps.sh
 configure_and_build host-asan
 configure_and_build windows
+configure_and_build windows-x86
 configure_and_build fuzz
 # Always a display of our own: a DISPLAY from elsewhere may be gone (a stale
 # SSH forwarding) or a person's desktop, whose focus the tests would steal.
@@ -59,6 +60,7 @@ run_ctest() {
 
 run_ctest host-asan
 run_ctest windows
+run_ctest windows-x86
 
 # Each fuzzer counts as one test: a crash, a sanitizer report (UBSan's too) or
 # a failed check fails it. They share FUZZ_SECONDS: half for the reader, a

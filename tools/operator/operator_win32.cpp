@@ -27,29 +27,47 @@ std::string ClassOf(HWND window) {
   return name;
 }
 
+struct TopLevelSearch {
+  DWORD pid;
+  const std::string* title;
+  const std::string* className;
+  const std::function<bool(HWND)>* accept;
+  HWND found;
+};
+
+// EnumWindows callbacks are named functions: a lambda has the compiler's
+// default calling convention, which is not CALLBACK on 32-bit Windows.
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM context) {
+  auto& s = *reinterpret_cast<TopLevelSearch*>(context);
+  if (!IsWindowVisible(window)) return TRUE;
+  if (s.pid != 0 && ProcessOf(window) != s.pid) return TRUE;
+  if (ClassOf(window) != *s.className || (!s.title->empty() && TextOf(window) != *s.title)) return TRUE;
+  if (!(*s.accept)(window)) return TRUE;
+  s.found = window;
+  return FALSE;
+}
+
 // A visible top-level window of pid (0: any) whose title ("" for any) and
 // class match and which passes accept.
 HWND FindTopLevel(DWORD pid, const std::string& title, const std::string& className,
                   const std::function<bool(HWND)>& accept) {
-  struct Search {
-    DWORD pid;
-    const std::string* title;
-    const std::string* className;
-    const std::function<bool(HWND)>* accept;
-    HWND found;
-  } search{pid, &title, &className, &accept, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(context);
-        if (!IsWindowVisible(window)) return TRUE;
-        if (s.pid != 0 && ProcessOf(window) != s.pid) return TRUE;
-        if (ClassOf(window) != *s.className || (!s.title->empty() && TextOf(window) != *s.title)) return TRUE;
-        if (!(*s.accept)(window)) return TRUE;
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TopLevelSearch search{pid, &title, &className, &accept, nullptr};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+struct VisibleWindowSearch {
+  DWORD pid;
+  bool found;
+};
+
+BOOL CALLBACK MatchVisibleWindow(HWND window, LPARAM context) {
+  auto& s = *reinterpret_cast<VisibleWindowSearch*>(context);
+  if (IsWindowVisible(window) && ProcessOf(window) == s.pid) {
+    s.found = true;
+    return FALSE;
+  }
+  return TRUE;
 }
 
 bool IsUpdater(HWND window) { return GetDlgItem(window, kStart) != nullptr && GetDlgItem(window, kBrowse) != nullptr; }
@@ -255,20 +273,8 @@ bool DismissBoxes(DWORD pid, DWORD boundMs) {
 }
 
 bool HasVisibleWindow(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    bool found;
-  } search{pid, false};
-  EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(context);
-        if (IsWindowVisible(window) && ProcessOf(window) == s.pid) {
-          s.found = true;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  VisibleWindowSearch search{pid, false};
+  EnumWindows(MatchVisibleWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
