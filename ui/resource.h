@@ -35,6 +35,10 @@
 // The system menu's "About..." command.
 #define IDM_ABOUTBOX 0x0010
 
-// The program's version, in the version resource and the About box.
+// The program's version, the one place it is written: the version resource,
+// the About box and the release package's name take it from here. A resource
+// script cannot join strings, so it is spelt three ways; CMake reads these
+// lines (cmake/version.cmake) and stops unless all three agree.
 #define T6_VERSION_NUMBERS 1, 0, 1, 0
 #define T6_VERSION_TEXT "1.0.1.0"
+#define T6_ABOUT_VERSION_TEXT "t6/t10 Update Program Version 1.0.1"
