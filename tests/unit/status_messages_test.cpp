@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <set>
+#include <string>
+
 namespace {
 
 // Row n is error n: the FW column, then the qBUS one.
@@ -39,6 +43,26 @@ TEST(StatusMessage, SearchingTextAndErrorBit) {
   EXPECT_TRUE(status::IsError(0x80000006u));
   EXPECT_FALSE(status::IsError(6));  // a bare step code while the search retries
   EXPECT_FALSE(status::IsError(status::kRebooting));
+}
+
+// Each line of the operator's guide that starts with a quote names a text the
+// program shows; together they must be every such text, as the program spells it.
+TEST(StatusMessage, TheOperatorsGuideExplainsEveryTextTheProgramShows) {
+  std::set<std::string> shown = {SearchingText(kInterfaceFW), SearchingText(kInterfaceQBus), text::kInstalling,
+                                 text::kTransferComplete, text::kInputUpdateFile};
+  for (std::uint32_t row = 1; row < 64; ++row) {
+    for (const InterfaceKind kind : {kInterfaceFW, kInterfaceQBus}) {
+      const std::string message = StatusMessage(status::Error(row), kind);
+      if (!message.empty()) shown.insert(message);
+    }
+  }
+  std::ifstream guide(T6_OPERATOR_GUIDE);
+  ASSERT_TRUE(guide) << T6_OPERATOR_GUIDE;
+  std::set<std::string> explained;
+  for (std::string line; std::getline(guide, line);) {
+    if (line.size() > 1 && line[0] == '"') explained.insert(line.substr(1, line.find('"', 1) - 1));
+  }
+  EXPECT_EQ(shown, explained);
 }
 
 }  // namespace
