@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the portable tests natively under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the Windows tests under Wine, and bounded
-# fuzzing runs. Ends with one summary line: "N passed, N failed".
+# UndefinedBehaviorSanitizer, the Windows tests under 64- and 32-bit Wine, the
+# release package's reproducibility, and bounded fuzzing runs. Ends with one
+# summary line: "N passed, N failed".
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$ROOT"
@@ -61,6 +62,18 @@ run_ctest() {
 run_ctest host-asan
 run_ctest windows
 run_ctest windows-x86
+
+# The release, as one test: built twice from HEAD in two clean folders, it
+# must come out the same to the byte.
+package_log=$(mktemp)
+if bash scripts/package.sh --check >"$package_log" 2>&1; then
+  passed=$((passed + 1))
+  grep -E '^  [0-9a-f]{64}  |^two builds|^package --check' "$package_log" || true
+else
+  failed=$((failed + 1))
+  tail -n 60 "$package_log"
+fi
+rm -f "$package_log"
 
 # Each fuzzer counts as one test: a crash, a sanitizer report (UBSan's too) or
 # a failed check fails it. They share FUZZ_SECONDS: half for the reader, a
