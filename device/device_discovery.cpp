@@ -1,6 +1,5 @@
 #include "device/device_discovery.h"
 
-#include <cstdio>
 
 #include "device/qbus_ids.h"
 #include "state/status_messages.h"
@@ -8,10 +7,8 @@
 namespace discovery {
 
 PortNameText FormatPortName(std::uint32_t name) {
-  PortNameText result{};
-  std::snprintf(result.text, sizeof(result.text), "%c%c%c%c", static_cast<char>(name >> 24),
-                static_cast<char>(name >> 16), static_cast<char>(name >> 8),
-                static_cast<char>(name));
+  PortNameText result{};  // ends with NUL bytes
+  for (int i = 0; i < 4; ++i) result.text[i] = static_cast<char>(name >> (24 - 8 * i));
   return result;
 }
 

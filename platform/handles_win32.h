@@ -12,7 +12,7 @@
 // A kernel handle (thread, file, timer, mutex); null and INVALID_HANDLE_VALUE hold nothing.
 class KernelHandle {
  public:
-  explicit KernelHandle(HANDLE handle = nullptr) : handle_(handle) {}
+  explicit KernelHandle(HANDLE handle = nullptr) noexcept : handle_(handle) {}
   ~KernelHandle() { Reset(); }
   KernelHandle(const KernelHandle&) = delete;
   KernelHandle& operator=(const KernelHandle&) = delete;

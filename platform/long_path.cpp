@@ -8,7 +8,7 @@ bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' &
 }  // namespace
 
 std::u16string ExtendedLengthPath(std::u16string_view fullPath) {
-  const std::u16string path(fullPath);
+  std::u16string path(fullPath);
   // "\\?\..." and "\\.\..." are extended or device paths already.
   if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == u'?' || path[2] == u'.') &&
       IsSeparator(path[3])) {

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest libbenchmark-dev clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
           wine wine32:i386 xvfb xdotool imagemagick
-          fonts-wine fonts-vlgothic zlib1g-dev gcovr python3)
+          fonts-wine fonts-vlgothic zlib1g-dev gcovr python3 clang-tidy clang-format)
 
 missing=()
 for p in "${packages[@]}"; do

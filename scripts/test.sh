@@ -63,17 +63,28 @@ run_ctest host-asan
 run_ctest windows
 run_ctest windows-x86
 
-# The release, as one test: built twice from HEAD in two clean folders, it
-# must come out the same to the byte.
-package_log=$(mktemp)
-if bash scripts/package.sh --check >"$package_log" 2>&1; then
-  passed=$((passed + 1))
-  grep -E '^  [0-9a-f]{64}  |^two builds|^package --check' "$package_log" || true
-else
-  failed=$((failed + 1))
-  tail -n 60 "$package_log"
-fi
-rm -f "$package_log"
+# run_check <name> <lines to show on success (a grep pattern)> <command...>:
+# one more test, passed when the command succeeds.
+run_check() {
+  local name=$1 shown=$2 log
+  shift 2
+  log=$(mktemp)
+  if "$@" >"$log" 2>&1; then
+    passed=$((passed + 1))
+    grep -E "$shown" "$log" || true
+  else
+    failed=$((failed + 1))
+    tail -n 60 "$log"
+    echo "$name: FAILED"
+  fi
+  rm -f "$log"
+}
+
+# The program's own code against clang-tidy's checks, natively and as Win32.
+run_check clang-tidy '^clang-tidy:' bash scripts/tidy.sh
+# The release: built twice from HEAD in two clean folders, it must come out
+# the same to the byte.
+run_check package '^  [0-9a-f]{64}  |^two builds|^package --check' bash scripts/package.sh --check
 
 # Each fuzzer counts as one test: a crash, a sanitizer report (UBSan's too) or
 # a failed check fails it. They share FUZZ_SECONDS: half for the reader, a

@@ -15,7 +15,7 @@ std::uint16_t BigEndian16(const std::uint8_t* p) {
 
 }  // namespace
 
-CSMF::CSMF() {
+CSMF::CSMF() noexcept {
   SplitTracks();
   ResetPlayState();
 }

@@ -28,7 +28,7 @@ class CSMF {
     std::uint32_t length;  // chunk length including its 8-byte header
   };
 
-  CSMF();
+  CSMF() noexcept;
   virtual ~CSMF();
   CSMF(const CSMF&) = delete;
   CSMF& operator=(const CSMF&) = delete;

@@ -122,7 +122,7 @@ class CRQDataPlay::Survey final : public TrackVisitor {
   TrackSummary summary;
 };
 
-CRQDataPlay::CRQDataPlay() {}  // user-provided, so that the ring is never zeroed
+CRQDataPlay::CRQDataPlay() noexcept {}  // user-provided, so that the ring is never zeroed
 
 void CRQDataPlay::Play(ProgressBar& progressBar, std::uint32_t tempo, const TransferLink& link) {
   progressBar.SetRange(0, 100);

@@ -32,7 +32,7 @@ class CRQDataPlay : public CSMF {
   static constexpr std::uint32_t kSpinMarginMs = 1;
   static constexpr std::uint32_t kSleepSliceMs = 5;
 
-  CRQDataPlay();
+  CRQDataPlay() noexcept;
 
   // Streams track 0 from its start, paced from the first counter reading at
   // the given tempo (Set Tempo events are ignored); a message never leaves

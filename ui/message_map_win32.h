@@ -29,66 +29,66 @@ class MessageMap {
 
   // A button click (also Enter or Space on it, as the dialog manager sends them).
   template <void (D::*Handler)()>
-  static constexpr Entry Clicked(int controlId) {
+  static constexpr Entry Clicked(int controlId) noexcept {
     return {WM_COMMAND, controlId, BN_CLICKED, &CallVoid<Handler>};
   }
   // WM_SYSCOMMAND with the command, its low four bits (used by the system)
   // masked off; false passes it on to the default handling.
   template <bool (D::*Handler)(UINT command)>
-  static constexpr Entry SysCommand() {
+  static constexpr Entry SysCommand() noexcept {
     return {WM_SYSCOMMAND, 0, 0, &CallSysCommand<Handler>};
   }
   // WM_CTLCOLORSTATIC for a control id; a null brush keeps the default colours.
   template <HBRUSH (D::*Handler)(HDC dc, int controlId)>
-  static constexpr Entry CtlColorStatic() {
+  static constexpr Entry CtlColorStatic() noexcept {
     return {WM_CTLCOLORSTATIC, 0, 0, &CallCtlColor<Handler>};
   }
   // WM_PAINT; false leaves the painting to the default handling.
   template <bool (D::*Handler)()>
-  static constexpr Entry Paint() {
+  static constexpr Entry Paint() noexcept {
     return {WM_PAINT, 0, 0, &CallBool<Handler>};
   }
   template <HICON (D::*Handler)()>
-  static constexpr Entry QueryDragIcon() {
+  static constexpr Entry QueryDragIcon() noexcept {
     return {WM_QUERYDRAGICON, 0, 0, &CallQueryDragIcon<Handler>};
   }
   // WM_DESTROY, while the dialog's controls still exist.
   template <void (D::*Handler)()>
-  static constexpr Entry Destroy() {
+  static constexpr Entry Destroy() noexcept {
     return {WM_DESTROY, 0, 0, &CallVoid<Handler>};
   }
   // WM_QUERYENDSESSION: the handler answers whether the session may end now.
   template <bool (D::*Handler)()>
-  static constexpr Entry QueryEndSession() {
+  static constexpr Entry QueryEndSession() noexcept {
     return {WM_QUERYENDSESSION, 0, 0, &CallQueryEndSession<Handler>};
   }
   // WM_ENDSESSION with whether the session really ends.
   template <void (D::*Handler)(bool ending)>
-  static constexpr Entry EndSession() {
+  static constexpr Entry EndSession() noexcept {
     return {WM_ENDSESSION, 0, 0, &CallEndSession<Handler>};
   }
   // A message the dialog takes note of and leaves to the default handling.
   template <void (D::*Handler)()>
-  static constexpr Entry Observe(UINT message) {
+  static constexpr Entry Observe(UINT message) noexcept {
     return {message, 0, 0, &CallObserve<Handler>};
   }
   // A message of the program's own (WM_APP and up), carrying nothing, a
   // number or a flag in wParam, or a text in lParam.
   template <void (D::*Handler)()>
-  static constexpr Entry Private(UINT message) {
+  static constexpr Entry Private(UINT message) noexcept {
     return {message, 0, 0, &CallVoid<Handler>};
   }
   template <void (D::*Handler)(unsigned)>
-  static constexpr Entry Private(UINT message) {
+  static constexpr Entry Private(UINT message) noexcept {
     return {message, 0, 0, &CallNumber<Handler>};
   }
   template <void (D::*Handler)(bool)>
-  static constexpr Entry Private(UINT message) {
+  static constexpr Entry Private(UINT message) noexcept {
     return {message, 0, 0, &CallFlag<Handler>};
   }
   // The same, sent with a text in lParam that lives until the send returns.
   template <void (D::*Handler)(const char*)>
-  static constexpr Entry Private(UINT message) {
+  static constexpr Entry Private(UINT message) noexcept {
     return {message, 0, 0, &CallText<Handler>};
   }
 

@@ -23,7 +23,7 @@ class CWinApplication {
 
 class CtUpdateApp final : public CWinApplication {
  public:
-  CtUpdateApp(CRQDataPlay& player, ServiceFactory& services) : player_(player), services_(services) {}
+  CtUpdateApp(CRQDataPlay& player, ServiceFactory& services) noexcept : player_(player), services_(services) {}
 
   // Always false: the program ends when the dialog does, or at once in a second copy.
   bool InitInstance() override;

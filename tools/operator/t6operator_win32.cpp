@@ -48,7 +48,18 @@ const char* ControlName(int id) {
   return "none";
 }
 
-DWORD Milliseconds(const char* seconds) { return static_cast<DWORD>(std::atof(seconds) * 1000.0); }
+int Usage();
+
+// A number as typed (seconds, a percentage); anything else is a usage error,
+// not a wait of no time or a progress of 0 %.
+double Number(const char* text) {
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(value >= 0.0 && value <= 1e7)) std::exit(Usage());
+  return value;
+}
+
+DWORD Milliseconds(const char* seconds) { return static_cast<DWORD>(Number(seconds) * 1000.0); }
 
 int Usage() {
   std::fputs(
@@ -202,7 +213,7 @@ int Run(int argc, char** argv) {
     return id != 0 ? WaitStatus(window.WaitForEnabled(id, Milliseconds(arg(3)))) : Usage();
   }
   if (command == "wait-progress" && arg(3)) {
-    return WaitStatus(window.WaitForProgress(std::atoi(arg(2)), Milliseconds(arg(3))));
+    return WaitStatus(window.WaitForProgress(static_cast<int>(Number(arg(2))), Milliseconds(arg(3))));
   }
   if (command == "dismiss") return op::DismissBoxes(window.pid(), 5000) ? 0 : 1;
   if (command == "click" && arg(2)) {
