@@ -193,7 +193,7 @@ int Run(int argc, char** argv) {
 
   // Only the wait for the device waits for the window to appear (the updater
   // may still be starting); every other command acts on the window that is there.
-  const DWORD readyMs = arg(2) ? Milliseconds(arg(2)) : kFindWindowMs;
+  const DWORD readyMs = command == "wait-ready" && arg(2) ? Milliseconds(arg(2)) : kFindWindowMs;
   const op::UpdaterWindow window = op::UpdaterWindow::WaitFor(0, command == "wait-ready" ? readyMs : kWindowThereMs);
   if (command == "wait-gone") {
     if (arg(2) == nullptr) return Usage();
