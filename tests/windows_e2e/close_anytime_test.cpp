@@ -51,7 +51,6 @@ TEST_P(CloseAnyTime, EndsWithinTwoSecondsAndReleasesEverything) {
     SCOPED_TRACE(what);
 
     e2e::Run run(e2e::kT6, "t6close-" + std::to_string(GetParam()));
-    ASSERT_TRUE(run.ok()) << run.failure();
     const op::UpdaterWindow window = run.process().Window();
     ASSERT_TRUE(window);
     if (phase != Phase::kSearching) {
@@ -59,7 +58,7 @@ TEST_P(CloseAnyTime, EndsWithinTwoSecondsAndReleasesEverything) {
     }
     if (phase == Phase::kTransferring) {
       ASSERT_TRUE(e2e::StartTransfer(window, file.path()));
-      ASSERT_TRUE(op::WaitUntil([&] { return window.Text(op::kStatus) == "Installing..."; }, 3000));
+      ASSERT_TRUE(e2e::Installing(window));
     }
     if (phase == Phase::kDone) {
       ASSERT_TRUE(e2e::Update(window, file.path()));
@@ -87,7 +86,6 @@ INSTANTIATE_TEST_SUITE_P(Shards, CloseAnyTime, testing::Values(0, 1, 2));
 // (the program closed or crashed in the middle): nothing it shows can change.
 TEST(OperatorWaits, EndAtOnceWhenTheUpdatersWindowGoes) {
   e2e::Run run(e2e::kT6, "t6gone");
-  ASSERT_TRUE(run.ok()) << run.failure();
   const op::UpdaterWindow window = run.process().Window();
   ASSERT_TRUE(window);
   std::thread crash([&] {
@@ -117,11 +115,10 @@ constexpr DWORD kExitWorkerStuck = 3;
 TEST(CloseDuringAStuckWrite, EndsWithinThreeSecondsWithItsWindowShownUntilThen) {
   const TempFile file(e2e::UpdateFile());
   e2e::Run run(std::string(e2e::kT6) + "write_latency_us = 30000000\n", "t6stuck");
-  ASSERT_TRUE(run.ok()) << run.failure();
   const op::UpdaterWindow window = run.Ready();
   ASSERT_TRUE(window);
   ASSERT_TRUE(e2e::StartTransfer(window, file.path()));
-  ASSERT_TRUE(op::WaitUntil([&] { return window.Text(op::kStatus) == "Installing..."; }, 3000));
+  ASSERT_TRUE(e2e::Installing(window));
   Sleep(300);  // the first write is under way, and stays so
 
   const ULONGLONG closed = GetTickCount64();

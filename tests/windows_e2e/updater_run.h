@@ -23,6 +23,8 @@ constexpr char kT6[] = "node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n";
 constexpr char kT10[] = "node = 1 2 0x000A7610 0x7610\nport = 9 FIRM\n";
 constexpr char kTransferComplete[] = "Transfer complete. Please wait until t6/t10 rebooting completion.";
 constexpr DWORD kReadyBoundMs = 30000;  // the search alone takes 2 s
+constexpr DWORD kExitBoundMs = 5000;
+constexpr DWORD kTransferBoundMs = 60000;
 
 // The current test's name, fit for a file name.
 inline std::string TestName() {
@@ -37,27 +39,16 @@ inline std::string TestName() {
 // named after the executable, so copies under other names never meet.
 class UpdaterCopy {
  public:
-  explicit UpdaterCopy(const std::string& name)
-      : folder_(std::filesystem::temp_directory_path() / ("t6e2e-" + std::to_string(GetCurrentProcessId()))),
-        path_((folder_ / (name + ".exe")).string()) {
+  explicit UpdaterCopy(const std::string& name) : path_((folder_.path() / (name + ".exe")).string()) {
     std::error_code error;
-    std::filesystem::create_directories(folder_, error);
-    copied_ = std::filesystem::copy_file(T6_UPDATER_EXE, path_, std::filesystem::copy_options::overwrite_existing,
-                                         error);
+    copied_ = std::filesystem::copy_file(T6_UPDATER_EXE, path_, error);
   }
-  ~UpdaterCopy() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  UpdaterCopy(const UpdaterCopy&) = delete;
-  UpdaterCopy& operator=(const UpdaterCopy&) = delete;
 
   bool ok() const { return copied_; }
   const std::string& path() const { return path_; }
-  std::string baseName() const { return std::filesystem::path(path_).stem().string(); }
 
  private:
-  std::filesystem::path folder_;
+  TempFolder folder_{"updater"};
   std::string path_;
   bool copied_ = false;
 };
@@ -68,7 +59,7 @@ class UpdaterProcess {
   UpdaterProcess() = default;
   ~UpdaterProcess() {
     if (process_ != nullptr) {
-      if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 99);
+      if (Running()) TerminateProcess(process_, 99);
       CloseHandle(process_);
     }
   }
@@ -98,7 +89,10 @@ class UpdaterProcess {
     if (process_ == nullptr || WaitForSingleObject(process_, boundMs) != WAIT_OBJECT_0) return false;
     return GetExitCodeProcess(process_, &exitCode) != FALSE;
   }
-  op::UpdaterWindow Window(DWORD boundMs = kReadyBoundMs) const { return op::UpdaterWindow::WaitFor(pid_, boundMs); }
+  // Its window; none for a process that never started.
+  op::UpdaterWindow Window() const {
+    return process_ != nullptr ? op::UpdaterWindow::WaitFor(pid_, kReadyBoundMs) : op::UpdaterWindow();
+  }
 
  private:
   HANDLE process_ = nullptr;
@@ -106,23 +100,21 @@ class UpdaterProcess {
 };
 
 // A whole run: the simulator configured for it, an updater copy named after
-// the test, the process started.
+// the test, the process started. What kept it from starting is reported as a
+// failure of the test, which then finds no window.
 class Run {
  public:
   explicit Run(const std::string& simConfig, const std::string& exeName = "t6e2e-" + TestName())
       : folder_("t6e2e-" + TestName()), copy_(exeName) {
     if (!copy_.ok()) {
-      failure_ = "could not copy the updater to " + copy_.path();
+      ADD_FAILURE() << "could not copy the updater to " << copy_.path();
     } else if (!folder_.Configure(simConfig)) {
-      failure_ = "could not configure the simulator";
+      ADD_FAILURE() << "could not configure the simulator";
     } else if (!process_.Start(copy_.path())) {
-      failure_ = "could not start " + copy_.path() + ": error " + std::to_string(GetLastError());
+      ADD_FAILURE() << "could not start " << copy_.path() << ": error " << GetLastError();
     }
   }
 
-  bool ok() const { return failure_.empty(); }
-  // Why the run could not be set up.
-  const std::string& failure() const { return failure_; }
   UpdaterProcess& process() { return process_; }
   const UpdaterCopy& copy() const { return copy_; }
 
@@ -133,16 +125,13 @@ class Run {
     return window;
   }
 
-  // The report the simulator wrote when the process let its last object go.
-  bool Report(sim::SimReport& report) const { return folder_.LoadReport(report); }
-
   // The process ended within boundMs with exit code 0, and let every driver
   // object and list go; report gets what the simulator wrote.
   ::testing::AssertionResult EndedCleanly(DWORD boundMs, sim::SimReport& report) {
     DWORD exitCode = 1;
     if (!process_.WaitForExit(boundMs, exitCode)) return ::testing::AssertionFailure() << "still running";
     if (exitCode != 0) return ::testing::AssertionFailure() << "exit code " << exitCode;
-    if (!Report(report)) return ::testing::AssertionFailure() << "no simulator report";
+    if (!folder_.LoadReport(report)) return ::testing::AssertionFailure() << "no simulator report";
     if (report.stats.liveObjects != 0 || report.stats.unfreedLists != 0) {
       return ::testing::AssertionFailure() << report.stats.liveObjects << " live objects, "
                                            << report.stats.unfreedLists << " unfreed lists";
@@ -154,11 +143,7 @@ class Run {
   sim::SimFolder folder_;
   UpdaterCopy copy_;
   UpdaterProcess process_;
-  std::string failure_;
 };
-
-constexpr DWORD kExitBoundMs = 5000;
-constexpr DWORD kTransferBoundMs = 60000;
 
 // Twelve messages, spacingTicks apart (48 ticks are 50 ms), several of them
 // split into chunks, with a note event and a Set Tempo between them that must
@@ -191,10 +176,15 @@ inline bool StartTransfer(const op::UpdaterWindow& window, const std::string& pa
   return window.Click(op::kStart);
 }
 
+// The status line reads "Installing..." within boundMs.
+inline bool Installing(const op::UpdaterWindow& window, DWORD boundMs = 3000) {
+  return window.WaitForText(op::kStatus, "Installing...", boundMs) == op::WaitEnd::kHeld;
+}
+
 // A whole update; true once Start offers "Close".
 inline bool Update(const op::UpdaterWindow& window, const std::string& path, std::uint64_t* pressed = nullptr) {
   return StartTransfer(window, path, pressed) &&
-         op::WaitUntil([&] { return window.Text(op::kStart) == "Close"; }, kTransferBoundMs);
+         window.WaitForText(op::kStart, "Close", kTransferBoundMs) == op::WaitEnd::kHeld;
 }
 
 }  // namespace e2e
