@@ -22,12 +22,6 @@ class FixedChoice final : public UpdateFileChooser {
   std::string path;
 };
 
-inline std::string WindowText(HWND window) {
-  char text[1024] = "";
-  GetWindowTextA(window, text, sizeof(text));
-  return text;
-}
-
 class DialogRun {
  public:
   // simConfig: the simulator's configuration for this run (see sim/sim_config.h).
