@@ -19,7 +19,6 @@
 #include "transfer/progress_bar_win32.h"
 #include "transfer/transfer_thread_win32.h"
 #include "tests/transfer/transfer_fakes.h"
-#include "tools/port_stub.h"
 
 namespace {
 
@@ -116,40 +115,30 @@ class ProbeTransferView final : public TransferView {
   WindowProgressBar progress_;
 };
 
-// Records the priority of the thread that writes.
-class PriorityPort final : public PortStub {
- public:
-  HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t*, std::uint32_t) override {
-    priority = GetThreadPriority(GetCurrentThread());
-    ++writes;
-    return S_OK;
-  }
-  int priority = THREAD_PRIORITY_ERROR_RETURN;
-  int writes = 0;
-};
-
+// The worker's thread writes to the rig's port, as the dialog's would to the device.
 TEST(TransferWorker, RunsAtHighestPriorityAndJoinsWhileItSendsToThisThread) {
   ProbeWindow status, bar;
   ProbeTransferView view(status.hwnd(), bar.hwnd());
-  auto player = fakes::LoadedPlayer(fakes::FileWithTrack({0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00}));
-  PriorityPort port;
+  fakes::Rig rig(fakes::FileWithTrack({0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00}));
+  int priority = THREAD_PRIORITY_ERROR_RETURN;
+  rig.on = [&](fakes::Event e, std::uint32_t) {
+    if (e == fakes::Event::kWrite) priority = GetThreadPriority(GetCurrentThread());
+  };
   UpdateState state;
   state.busy = 1;
 
   TransferWorker worker;
-  ASSERT_TRUE(worker.Start(view, state, *player, port));
+  ASSERT_TRUE(worker.Start(view, state, *rig.player, rig));
   // The worker sends to the probe windows; a join that did not handle them would never return.
   worker.Join();
 
-  EXPECT_EQ(THREAD_PRIORITY_HIGHEST, port.priority);
-  EXPECT_EQ(1, port.writes);
-  EXPECT_EQ(255u, state.statusCode.load());
-  EXPECT_EQ(0u, state.busy.load());
+  EXPECT_EQ(THREAD_PRIORITY_HIGHEST, priority);
+  EXPECT_EQ(1u, rig.calls);
   ASSERT_EQ(2u, status.messages.size());
   EXPECT_EQ(text::kInstalling, status.messages[0].text);
   EXPECT_EQ(text::kTransferComplete, status.messages[1].text);
   EXPECT_EQ(3u, bar.messages.size());  // the range, then one position per event
-  EXPECT_FALSE(worker.Start(view, state, *player, port)) << "one transfer per worker";
+  EXPECT_FALSE(worker.Start(view, state, *rig.player, rig)) << "one transfer per worker";
 }
 
 // Sets the status text on a window, as the dialog's controls would be set.
