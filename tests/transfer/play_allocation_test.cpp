@@ -43,7 +43,7 @@ int* volatile probe;  // escapes, so the compiler cannot leave the allocation ou
 
 TEST(Play, AllocatesNothing) {
   TrackBuilder track;
-  for (int i = 0; i < 20; ++i) track.Delta(10).SysEx(fakes::MessageBytes(5000));  // 40 writes, the ring wraps
+  for (int i = 0; i < 20; ++i) track.Delta(10).SysEx(SyntheticFirmware(5000, 1));  // 40 writes, the ring wraps
   track.Delta(0).Raw({0x90, 0x3C, 0x40}).Delta(0).EndOfTrack();
   auto player = fakes::LoadedPlayer(fakes::FileWithTrack(track.body()));
   Quiet quiet;

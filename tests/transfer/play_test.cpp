@@ -37,7 +37,7 @@ TEST(Play, ChunksMessagesIntoRingSlotsThatStayIntactForFifteenFurtherWrites) {
     TrackBuilder track;
     Bytes expected;
     for (std::uint32_t i = 0; i < c.messages; ++i) {
-      const Bytes message = fakes::MessageBytes(c.length, static_cast<std::uint8_t>(i));
+      const Bytes message = SyntheticFirmware(c.length, i);
       track.Delta(1).SysEx(message);
       expected = Concat({expected, {0xF0}, message});
     }
@@ -74,7 +74,7 @@ TEST(Play, SendsEachMessageAtTheFirstReadingThatShowsItDueHoweverTheSleepsTurnOu
     std::uint32_t firstWriteTakes;      // ms
   } cases[] = {
       {"division 96: tick 96 is due at 500 ms; further chunks follow at once", 96,
-       Concat({{0x60, 0xF0, 0xA0, 0x20}, fakes::MessageBytes(4128), kEndOfTrack}), {500, 500}, 0},
+       Concat({{0x60, 0xF0, 0xA0, 0x20}, SyntheticFirmware(4128, 1), kEndOfTrack}), {500, 500}, 0},
       {"Set Tempo to 250000 is ignored", 480,
        {0x00, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90, /**/ 0x87, 0x40, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00},
        {1000}, 0},
@@ -174,7 +174,7 @@ TEST(Play, SendsOnlySysExByRunningStatusAndFailsOnABrokenTrackAsLoadingForetells
 
 TEST(Play, EndsAsFailedAtAStopOrAFailedWriteWithNothingAfterIt) {
   // At tick 0 a message of three chunks, at 1000 ms a small one.
-  const Bytes body = Concat({{0x00, 0xF0, 0xCE, 0x10}, fakes::MessageBytes(10000),  //
+  const Bytes body = Concat({{0x00, 0xF0, 0xCE, 0x10}, SyntheticFirmware(10000, 1),  //
                              {0x87, 0x40, 0xF0, 0x01, 0xF7}, kEndOfTrack});
   const struct {
     const char* what;
@@ -208,7 +208,8 @@ TEST(Play, EndsAsFailedAtAStopOrAFailedWriteWithNothingAfterIt) {
   }
 }
 
-TEST(Play, ADivisionOfZeroFailsWithoutSendingAndIsRefusedOnLoading) {
+// Load refuses a division of 0 (the reader's test); the player does not rely on it.
+TEST(Play, ADivisionOfZeroFailsWithoutSending) {
   Rig rig(fakes::FileWithTrack({0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00}));
   rig.player->ZeroDivision();
   rig.Play();
@@ -216,9 +217,6 @@ TEST(Play, ADivisionOfZeroFailsWithoutSendingAndIsRefusedOnLoading) {
   EXPECT_NE(CSMF::kOk, rig.player->error());
   EXPECT_FALSE(rig.player->Verify());
   EXPECT_EQ(CSMF::kNotSmf, rig.player->error()) << "refused like any other format error";
-  const TempFile zeroDivision(fakes::FileWithTrack(kEndOfTrack, 0));
-  EXPECT_EQ(0x8000000Bu, LoadUpdateFile(*rig.player, zeroDivision.path().c_str()));
-  EXPECT_EQ(0x80000009u, LoadUpdateFile(*rig.player, TempFile::UniquePath().c_str())) << "no such file";
 }
 
 TEST(TransferArithmetic, KeepsItsProductsWideAndNeverRoundsUp) {

@@ -30,13 +30,6 @@ inline std::unique_ptr<TestPlayer> LoadedPlayer(const Bytes& file) {
   return player;
 }
 
-// A SysEx body of n bytes whose values vary, so that a misplaced byte shows.
-inline Bytes MessageBytes(std::uint32_t n, std::uint8_t seed = 1) {
-  Bytes bytes(n);
-  for (std::uint32_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>((seed + i * 7) & 0x7F);
-  return bytes;
-}
-
 struct Chunk {
   Bytes bytes;
   const std::uint8_t* at;  // where the port was handed them
