@@ -2,7 +2,6 @@
 // error values the dialog turns into status codes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -11,6 +10,7 @@
 #include "smf/load_status.h"
 #include "smf/smf.h"
 #include "smf/update_file_reader.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/temp_file.h"
 #include "tools/smf_builder.h"
 
@@ -113,25 +113,6 @@ TEST(SmfLoad, EachLoadReplacesThePreviousFileAndAFailedOneLeavesNothingReadable)
   EXPECT_EQ(CSMF::kMalformed, smf.error());
 }
 
-// A file that opens, then fails as the file system can: its length unknown,
-// over 4 GiB, or its read cut short.
-struct FailingSource final : UpdateFileSource {
-  FailingSource(bool lengthKnown, std::uint64_t length, bool readable)
-      : lengthKnown(lengthKnown), length(length), readable(readable) {}
-  OpenResult Open(const char*) override { return OpenResult::kOpened; }
-  bool QueryLength(std::uint64_t& n) override {
-    n = length;
-    return lengthKnown;
-  }
-  bool ReadAll(std::uint8_t* buffer, std::uint32_t n) override {
-    std::copy_n(kOneTrack.begin(), std::min<std::size_t>(kOneTrack.size(), n), buffer);
-    return readable;
-  }
-  bool lengthKnown;
-  std::uint64_t length;
-  bool readable;
-};
-
 TEST(SmfLoad, FilesThatCannotBeOpenedOrReadLeaveNoBuffer) {
   const std::pair<std::string, std::int32_t> paths[] = {
       {TempFile::UniquePath(), CSMF::kFileNotFound},
@@ -143,20 +124,25 @@ TEST(SmfLoad, FilesThatCannotBeOpenedOrReadLeaveNoBuffer) {
     EXPECT_FALSE(smf.Load(path.c_str())) << path;
     EXPECT_EQ(error, smf.error()) << path;
   }
-  const std::uint64_t good = kOneTrack.size();
+  // A file that opens, then fails as the file system can.
   const struct {
     const char* what;
-    FailingSource source;
+    bool lengthKnown, readable;
+    std::uint64_t length;
     std::int32_t error;
   } cases[] = {
-      {"length unknown", {false, good, true}, CSMF::kOpenFailed},
-      {"read fails", {true, good, false}, CSMF::kOpenFailed},
-      {"4 GiB", {true, std::uint64_t{1} << 32, true}, CSMF::kNoMemory},
-      {"readable", {true, good, true}, CSMF::kOk},  // the source itself works
+      {"length unknown", false, true, kOneTrack.size(), CSMF::kOpenFailed},
+      {"read fails", true, false, kOneTrack.size(), CSMF::kOpenFailed},
+      {"4 GiB", true, true, std::uint64_t{1} << 32, CSMF::kNoMemory},
+      {"readable", true, true, kOneTrack.size(), CSMF::kOk},  // the source itself works
   };
-  for (auto c : cases) {
+  for (const auto& c : cases) {
+    MemoryFile file(kOneTrack.data(), kOneTrack.size());
+    file.lengthKnown = c.lengthKnown;
+    file.readable = c.readable;
+    file.length = c.length;
     CSMF smf;
-    EXPECT_EQ(c.error == CSMF::kOk, smf.LoadFrom("any", c.source)) << c.what;
+    EXPECT_EQ(c.error == CSMF::kOk, smf.LoadFrom("any", file)) << c.what;
     EXPECT_EQ(c.error, smf.error()) << c.what;
     EXPECT_EQ(c.error == CSMF::kOk, smf.data() != nullptr) << c.what;
   }
