@@ -23,8 +23,6 @@ namespace {
 
 using harness::DialogRun;
 
-constexpr char kTitle[] = "t6/t10 Update Program";
-
 // What of the window carries behaviour: a file box that shows the path but
 // takes no input and no tab stop, the white brush behind it only, the tab
 // order, the About command in the system menu, the icon for dragging, and the
@@ -126,64 +124,46 @@ TEST(UpdateDialog, TakesAnyPathAndHoldsTheSessionOnlyWhileSending) {
   EXPECT_EQ(2u, report.stats.writeCalls);
 }
 
-// What the dialog base did around one modal run of the About box, seen from a
-// hook on this thread and a timer that fires inside the run's own loop.
+// Ends the current modal run from inside its own loop, once: with a WM_QUIT,
+// or with OK to the box, which Ends the run from its handler.
 struct ModalRun {
-  HWND owner = nullptr;
-  HWND box = nullptr;
-  bool quit = false;  // how the run is ended from inside its loop: a WM_QUIT, or OK
-  UINT_PTR timer = 0;
+  HWND owner;
+  const CDialog& box;
+  bool quit;
   bool ownerEnabledWhileShown = true;
-  bool ownerEnabledAtDestroy = false;
 };
 ModalRun* theRun = nullptr;
 
-void CALLBACK EndFromInsideTheLoop(HWND, UINT, UINT_PTR, DWORD) {
-  KillTimer(nullptr, theRun->timer);
+void CALLBACK EndFromInsideTheLoop(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
   theRun->ownerEnabledWhileShown = IsWindowEnabled(theRun->owner) != FALSE;
   if (theRun->quit) {
     PostQuitMessage(7);
   } else {
-    PostMessageW(theRun->box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);  // End from its handler
+    PostMessageW(theRun->box.hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   }
-}
-
-LRESULT CALLBACK WatchModalRun(int code, WPARAM wParam, LPARAM lParam) {
-  const auto window = reinterpret_cast<HWND>(wParam);
-  wchar_t className[16] = L"";
-  if (code == HCBT_CREATEWND) GetClassNameW(window, className, 16);
-  if (code == HCBT_CREATEWND && theRun->box == nullptr && std::wstring(className) == L"#32770") {
-    theRun->box = window;
-    theRun->timer = SetTimer(nullptr, 0, 10, &EndFromInsideTheLoop);
-  } else if (code == HCBT_DESTROYWND && window == theRun->box) {
-    theRun->ownerEnabledAtDestroy = IsWindowEnabled(theRun->owner) != FALSE;
-  }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // The dialog base's promises: the owner is disabled for the run and enabled
-// again before the box goes (so that it takes the activation back), End from
-// inside a handler ends the run, and a WM_QUIT that ends it is passed on.
+// again after it, End from inside a handler ends the run, and a WM_QUIT that
+// ends it is passed on. (That the owner is enabled before the box goes, so
+// that it takes the activation back, the focus after the About box shows end
+// to end.)
 TEST(DialogBase, DisablesTheOwnerEndsFromAHandlerAndPassesAQuitOn) {
   for (const bool quit : {false, true}) {
     SCOPED_TRACE(quit ? "WM_QUIT" : "OK");
     const HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
                                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    ModalRun run;
-    run.owner = owner;
-    run.quit = quit;
-    theRun = &run;
-    const HHOOK hook = SetWindowsHookExW(WH_CBT, &WatchModalRun, nullptr, GetCurrentThreadId());
     CAboutDlg about;
-    const INT_PTR result = about.DoModal(owner);
-    UnhookWindowsHookEx(hook);
+    ModalRun run{owner, about, quit};
+    theRun = &run;
+    SetTimer(nullptr, 0, 10, &EndFromInsideTheLoop);
+    EXPECT_EQ(quit ? IDCANCEL : IDOK, about.DoModal(owner));
     theRun = nullptr;
 
-    EXPECT_EQ(quit ? IDCANCEL : IDOK, result);
-    EXPECT_NE(nullptr, run.box);
     EXPECT_FALSE(run.ownerEnabledWhileShown);
-    EXPECT_TRUE(run.ownerEnabledAtDestroy);
-    EXPECT_FALSE(IsWindow(run.box));
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(nullptr, about.hwnd());
     MSG message;
     const bool quitQueued = PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
     EXPECT_EQ(quit, quitQueued);
@@ -210,7 +190,7 @@ std::string VersionString(const std::vector<char>& block, const char* key) {
   return std::string(value);
 }
 
-TEST(UpdaterExecutable, CarriesItsVersionManifestIconAndStrings) {
+TEST(UpdaterExecutable, CarriesItsVersionManifestAndIcon) {
   const HMODULE exe =
       LoadLibraryExA(T6_UPDATER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_NE(nullptr, exe) << T6_UPDATER_EXE;
@@ -230,11 +210,6 @@ TEST(UpdaterExecutable, CarriesItsVersionManifestIconAndStrings) {
   std::sort(widths.begin(), widths.end());
   EXPECT_EQ((std::vector<int>{0, 16, 32, 48}), widths);
 
-  char text[64] = "";
-  LoadStringA(exe, IDS_ABOUTBOX, text, sizeof(text));
-  EXPECT_STREQ("About...", text);
-  LoadStringA(exe, IDS_APP_TITLE, text, sizeof(text));
-  EXPECT_STREQ(kTitle, text);
   FreeLibrary(exe);
 
   DWORD ignored = 0;
