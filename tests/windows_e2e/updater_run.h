@@ -11,8 +11,9 @@
 #include <string>
 #include <system_error>
 
-#include "sim/sim_report.h"
+#include "platform/handles_win32.h"
 #include "sim/sim_folder_win32.h"
+#include "sim/sim_report.h"
 #include "tests/support/temp_file.h"
 #include "tools/operator/operator_win32.h"
 #include "tools/smf_builder.h"
@@ -25,15 +26,6 @@ constexpr char kTransferComplete[] = "Transfer complete. Please wait until t6/t1
 constexpr DWORD kReadyBoundMs = 30000;  // the search alone takes 2 s
 constexpr DWORD kExitBoundMs = 5000;
 constexpr DWORD kTransferBoundMs = 60000;
-
-// The current test's name, fit for a file name.
-inline std::string TestName() {
-  std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  for (char& c : name) {
-    if (c == '/') c = '-';
-  }
-  return name;
-}
 
 // A copy of the updater under a name of its own: the single-instance mutex is
 // named after the executable, so copies under other names never meet.
@@ -56,15 +48,9 @@ class UpdaterCopy {
 // One run of the updater process; killed if the test leaves it running.
 class UpdaterProcess {
  public:
-  UpdaterProcess() = default;
   ~UpdaterProcess() {
-    if (process_ != nullptr) {
-      if (Running()) TerminateProcess(process_, 99);
-      CloseHandle(process_);
-    }
+    if (Running()) TerminateProcess(process_.get(), 99);
   }
-  UpdaterProcess(const UpdaterProcess&) = delete;
-  UpdaterProcess& operator=(const UpdaterProcess&) = delete;
 
   bool Start(const std::string& exe) {
     STARTUPINFOA startup = {};
@@ -75,37 +61,37 @@ class UpdaterProcess {
       return false;
     }
     CloseHandle(info.hThread);
-    process_ = info.hProcess;
+    process_.Reset(info.hProcess);
     pid_ = info.dwProcessId;
     return true;
   }
 
   DWORD pid() const { return pid_; }
   // As a crash would end it.
-  void Kill() const { TerminateProcess(process_, 0xC0000005); }
-  bool Running() const { return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+  void Kill() const { TerminateProcess(process_.get(), 0xC0000005); }
+  bool Running() const { return process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
   // True with the exit code when the process ended within boundMs.
   bool WaitForExit(DWORD boundMs, DWORD& exitCode) const {
-    if (process_ == nullptr || WaitForSingleObject(process_, boundMs) != WAIT_OBJECT_0) return false;
-    return GetExitCodeProcess(process_, &exitCode) != FALSE;
+    if (!process_.valid() || WaitForSingleObject(process_.get(), boundMs) != WAIT_OBJECT_0) return false;
+    return GetExitCodeProcess(process_.get(), &exitCode) != FALSE;
   }
   // Its window; none for a process that never started.
   op::UpdaterWindow Window() const {
-    return process_ != nullptr ? op::UpdaterWindow::WaitFor(pid_, kReadyBoundMs) : op::UpdaterWindow();
+    return process_.valid() ? op::UpdaterWindow::WaitFor(pid_, kReadyBoundMs) : op::UpdaterWindow();
   }
 
  private:
-  HANDLE process_ = nullptr;
+  KernelHandle process_;
   DWORD pid_ = 0;
 };
 
-// A whole run: the simulator configured for it, an updater copy named after
-// the test, the process started. What kept it from starting is reported as a
-// failure of the test, which then finds no window.
+// A whole run: the simulator configured for it, an updater copy of its own
+// (unless named), the process started. What kept it from starting is reported
+// as a failure of the test, which then finds no window.
 class Run {
  public:
-  explicit Run(const std::string& simConfig, const std::string& exeName = "t6e2e-" + TestName())
-      : folder_("t6e2e-" + TestName()), copy_(exeName) {
+  explicit Run(const std::string& simConfig, const std::string& exeName = "t6e2e-" + UniqueTag())
+      : folder_("t6e2e-" + UniqueTag()), copy_(exeName) {
     if (!copy_.ok()) {
       ADD_FAILURE() << "could not copy the updater to " << copy_.path();
     } else if (!folder_.Configure(simConfig)) {
