@@ -36,8 +36,7 @@ constexpr char kUnicodeFile[] = "t6 \xE2\x80\x93 \xE7\x89\x88.mid";
 
 struct DeviceCase {
   const char* name;
-  const char* config;
-  const char* searching;
+  std::string config;
   const char* outcome;   // the status line at the end
   std::size_t failedAt;  // the write the simulator fails (from 1); 0 for none
   bool closeWithEsc;     // Esc once the transfer is over; otherwise Close
@@ -61,7 +60,6 @@ TEST_P(FullUpdate, TheDeviceReceivesTheFilesSysExStreamOnTimeAndCloseEndsTheProg
   e2e::Run run(c.config);
   const op::UpdaterWindow window = run.process().Window();
   ASSERT_TRUE(window);
-  EXPECT_EQ(op::WaitEnd::kHeld, window.WaitForText(op::kStatus, c.searching, 2000));
   ASSERT_EQ(op::WaitEnd::kHeld, window.WaitForReady(e2e::kReadyBoundMs));
   std::uint64_t pressed = 0;
   ASSERT_TRUE(Update(window, file.path(), &pressed));
@@ -100,11 +98,9 @@ TEST_P(FullUpdate, TheDeviceReceivesTheFilesSysExStreamOnTimeAndCloseEndsTheProg
 INSTANTIATE_TEST_SUITE_P(
     DevicesAndServices, FullUpdate,
     testing::Values(
-        DeviceCase{"t6_fw", e2e::kT6, "Searching for FW device...", e2e::kTransferComplete, 0, false},
-        DeviceCase{"t10_qbus", "classes = qbus\nnode = 1 2 0x000A7610 0x7610\nport = 9 FIRM\n",
-                   "Searching for qBUS device...", e2e::kTransferComplete, 0, true},
-        DeviceCase{"write_fails", "write_fail_at = 5\nnode = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n",
-                   "Searching for FW device...", "FW communication error!!", 5, true}),
+        DeviceCase{"t6_fw", e2e::kT6, e2e::kTransferComplete, 0, false},
+        DeviceCase{"t10_qbus", "classes = qbus\n" + std::string(e2e::kT10), e2e::kTransferComplete, 0, true},
+        DeviceCase{"write_fails", "write_fail_at = 5\n" + std::string(e2e::kT6), "FW communication error!!", 5, true}),
     [](const testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
 
 struct SearchCase {
@@ -155,31 +151,21 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"switched_on_later", "node = 1 2 0x000A7610 0x7606 from=4\nport = 9 FIRM\n", "", "FIRM"}),
     [](const testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.name); });
 
-// Each pick of the platform's file-open dialog reaches the file box; a file
-// that is refused, or a cancel, leaves Start disabled again.
-TEST(Browse, ShowsEachPickAndRefusesABadFileOrACancel) {
-  const TempFile badHeader(Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 7, 0, 0, 0, 1, 1, 0xE0, 0});
+// A cancel in the platform's file-open dialog after a pick leaves no file and
+// Start disabled. (What the dialog does with each refused file is tested
+// natively, a good pick reaching the file box by the full updates.)
+TEST(Browse, ACancelAfterAPickLeavesNoFile) {
   const TempFile good(UpdateFile());
   e2e::Run run(e2e::kT6);
   const op::UpdaterWindow window = run.Ready();
   ASSERT_TRUE(window);
-
-  const struct {
-    const std::string* path;  // null: cancel the file-open dialog
-    const char* status;
-    bool startEnabled;
-  } choices[] = {{&good.path(), "", true}, {&badHeader.path(), "File format error!!", false},
-                 {&good.path(), "", true}, {nullptr, "", false}};
-  for (const auto& choice : choices) {
-    const std::string what = choice.path != nullptr ? *choice.path : "cancel";
-    ASSERT_TRUE(window.Click(op::kBrowse)) << what;
-    ASSERT_TRUE(choice.path != nullptr ? op::OpenFile(window.pid(), *choice.path, 10000)
-                                       : op::CancelOpen(window.pid(), 10000)) << what;
-    window.Sync();
-    EXPECT_EQ(choice.startEnabled, window.Enabled(op::kStart)) << what;
-    EXPECT_EQ(choice.status, window.Text(op::kStatus)) << what;
-    EXPECT_EQ(choice.path != nullptr ? *choice.path : "", window.Text(op::kFileName)) << what;
-  }
+  ASSERT_TRUE(window.Click(op::kBrowse) && op::OpenFile(window.pid(), good.path(), 10000));
+  window.Sync();
+  EXPECT_TRUE(window.Enabled(op::kStart));
+  ASSERT_TRUE(window.Click(op::kBrowse) && op::CancelOpen(window.pid(), 10000));
+  window.Sync();
+  EXPECT_EQ("", window.Text(op::kFileName));
+  EXPECT_FALSE(window.Enabled(op::kStart));
   window.Close();
   DWORD exitCode = 1;
   EXPECT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode));
