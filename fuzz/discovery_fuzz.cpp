@@ -44,16 +44,9 @@ class Fake : public sim::ComObject<Interface> {
 // Fails, succeeds without an object, or hands out a new one.
 template <class Object, class Interface>
 HRESULT Open(FuzzedDataProvider& input, Interface** object) {
-  *object = nullptr;
-  switch (input.ConsumeIntegralInRange(0, 2)) {
-    case 0:
-      return E_FAIL;
-    case 1:
-      return S_OK;
-    default:
-      *object = new Object(input);
-      return S_OK;
-  }
+  const int answer = input.ConsumeIntegralInRange(0, 2);
+  *object = answer == 2 ? new Object(input) : nullptr;
+  return answer == 0 ? E_FAIL : S_OK;
 }
 
 // Fails, or succeeds with no records and any count, or with a few records
@@ -86,8 +79,7 @@ class FakePort final : public Fake<IqBUSPort> {
  public:
   explicit FakePort(FuzzedDataProvider& input) : Fake(input, qbus::kIidPort) {}
   HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord*) override { return E_FAIL; }
-  HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t*,
-                                  std::uint32_t) override {
+  HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t*, std::uint32_t) override {
     return S_OK;
   }
 };
@@ -117,8 +109,7 @@ class FakeService final : public Fake<IqBUSAsync> {
       r.modelId = Pick(in, in.ConsumeBool() ? qbus::kModelT6 : qbus::kModelT10);
     });
   }
-  HRESULT STDMETHODCALLTYPE OpenDevice(std::uint32_t, std::uint32_t,
-                                       IqBUSDevice** device) override {
+  HRESULT STDMETHODCALLTYPE OpenDevice(std::uint32_t, std::uint32_t, IqBUSDevice** device) override {
     return Open<FakeDevice>(input_, device);
   }
 };
