@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,14 +14,18 @@
 
 namespace testing_rig {
 
-// What the search asked of the dialog, in order.
+// What the search asked of the dialog, in order; onStatus also gets each text.
 class RecordingView : public DeviceSearchView {
  public:
   void DisableBrowse() override { events.push_back("browse off"); }
-  void SetStatusText(const char* text) override { events.push_back(std::string("status ") + text); }
+  void SetStatusText(const char* text) override {
+    events.push_back(std::string("status ") + text);
+    if (onStatus) onStatus(text);
+  }
   void DeviceReady(const char* portName) override { events.push_back(std::string("ready ") + portName); }
 
   std::vector<std::string> events;
+  std::function<void(const char*)> onStatus;
 };
 
 class FakeWait : public SearchWait {

@@ -8,13 +8,11 @@
 #include <commctrl.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "device/device_search_worker.h"
-#include "sim/sim_clock.h"
-#include "sim/sim_objects.h"
 #include "state/status_messages.h"
+#include "tests/device/search_rig.h"
 #include "transfer/performance_counter_win32.h"
 #include "transfer/progress_bar_win32.h"
 #include "transfer/transfer_thread_win32.h"
@@ -141,40 +139,25 @@ TEST(TransferWorker, RunsAtHighestPriorityAndJoinsWhileItSendsToThisThread) {
   EXPECT_FALSE(worker.Start(view, state, *rig.player, rig)) << "one transfer per worker";
 }
 
-// Sets the status text on a window, as the dialog's controls would be set.
-class WindowSearchView final : public DeviceSearchView {
- public:
-  explicit WindowSearchView(HWND status) : status_(status) {}
-  void DisableBrowse() override {}
-  void SetStatusText(const char* text) override { SetWindowTextA(status_, text); }
-  void DeviceReady(const char*) override {}
-
- private:
-  HWND status_;
-};
-
+// The search's texts go to a window of the joining thread, as the dialog's would.
 TEST(DeviceSearchWorker, JoinServesTheWorkersCallsAndAStopEndsTheSearch) {
-  auto model = std::make_shared<sim::BusModel>(sim::DefaultSimConfig(), sim::MakeSystemClock());
-  sim::SimServiceFactory factory(model);
+  testing_rig::Rig rig("node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n");
   ProbeWindow status;
-  WindowSearchView view(status.hwnd());
-  UpdateState state;
-  DeviceLink link;
-  DeviceSearch search{state, link, view};
+  rig.view.onStatus = [&](const char* text) { SetWindowTextA(status.hwnd(), text); };
   StopSignalWait wait;
   {
-    DeviceSearchWorker worker(search, wait);
+    DeviceSearchWorker worker(rig.search, wait);
     // The stop comes from this thread while it joins, as when the operator
     // closes the dialog during the search.
     status.onText = [&] { worker.RequestStop(); };
-    AcquireDriverService(factory, search, worker);
+    AcquireDriverService(rig.factory, rig.search, worker);
     worker.Join();  // would hang if the join did not serve the worker's SetWindowText
   }
   ASSERT_EQ(1u, status.messages.size()) << "stopped before readiness";
   EXPECT_EQ("Searching for FW device...", status.messages[0].text);
-  link.ReleaseAll();
-  EXPECT_EQ(0, model->Stats().liveObjects);
-  EXPECT_EQ(0u, model->Stats().unfreedLists);
+  rig.link.ReleaseAll();
+  EXPECT_EQ(0, rig.Stats().liveObjects);
+  EXPECT_EQ(0u, rig.Stats().unfreedLists);
 }
 
 }  // namespace
