@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/temp_file.h"
 #include "bench/simulated_transfer_win32.h"
-#include "tools/smf_builder.h"
+#include "tests/support/temp_file.h"
 #include "tools/lateness.h"
+#include "tools/smf_builder.h"
 #include "transfer/pacing_sleeper_win32.h"
 #include "transfer/update_file.h"
 
@@ -69,8 +69,7 @@ Bytes BuildFile(const std::vector<Message>& messages) {
 
 // Every message's chunks as the port must see them: 0xF0 and at most 4095
 // bytes, then at most 4096 bytes each.
-std::vector<Bytes> ExpectedChunks(const std::vector<Message>& messages,
-                                  std::vector<std::size_t>& firstChunkOf) {
+std::vector<Bytes> ExpectedChunks(const std::vector<Message>& messages, std::vector<std::size_t>& firstChunkOf) {
   std::vector<Bytes> chunks;
   for (const Message& m : messages) {
     firstChunkOf.push_back(chunks.size());
@@ -227,13 +226,14 @@ int main(int argc, char** argv) {
 
   HighResolutionSleeper probe;
   probe.Begin();
-  std::printf("pacing under Wine: %u messages, %llu bytes in %u writes per transfer, last due at %llu ms; "
-              "%d transfers a row; sleeps on %s\n",
-              summary.messages, static_cast<unsigned long long>(summary.bytes), summary.writes,
-              static_cast<unsigned long long>(simulated::DueMillisecondsAtDefaultTempo(messages.back().tick, kDivision)),
-              runs,
-              probe.highResolutionTimer() ? "a high-resolution waitable timer"
-                                          : probe.timerPeriodRaised() ? "Sleep with a 1 ms timer period" : "Sleep");
+  std::printf(
+      "pacing under Wine: %u messages, %llu bytes in %u writes per transfer, last due at %llu ms; "
+      "%d transfers a row; sleeps on %s\n",
+      summary.messages, static_cast<unsigned long long>(summary.bytes), summary.writes,
+      static_cast<unsigned long long>(simulated::DueMillisecondsAtDefaultTempo(messages.back().tick, kDivision)), runs,
+      probe.highResolutionTimer() ? "a high-resolution waitable timer"
+      : probe.timerPeriodRaised() ? "Sleep with a 1 ms timer period"
+                                  : "Sleep");
   probe.End();
   std::printf("%-34s %10s %10s %10s %6s %9s %10s  %s\n", "row", "p50 us", "p99 us", "max us", "early", "over 1 ms",
               "processor", "capture");
@@ -258,8 +258,8 @@ int main(int argc, char** argv) {
             static_cast<std::int64_t>(simulated::DueMillisecondsAtDefaultTempo(messages[m].tick, kDivision));
         const std::int64_t elapsed =
             static_cast<std::int64_t>(report.writes[base + firstChunkOf[m]].ticks - measured[index].rangeTicks);
-        departures.push_back({dueMs * 1000000, elapsed / perSecond * 1000000000 +
-                                                   elapsed % perSecond * 1000000000 / perSecond});
+        departures.push_back(
+            {dueMs * 1000000, elapsed / perSecond * 1000000000 + elapsed % perSecond * 1000000000 / perSecond});
       }
     }
     const LatenessSummary s = SummarizeLateness(departures);

@@ -78,16 +78,14 @@ class RecordingSearchView final : public DeviceSearchView {
 // Acquisition on this thread, then the search on its worker thread with its
 // real pauses, polled until the port is shown, the search gives up, or
 // boundMs pass. The worker has ended when this returns.
-inline bool DiscoverDevice(UpdateState& state, DeviceLink& link, RecordingSearchView& view,
-                           std::uint32_t boundMs) {
+inline bool DiscoverDevice(UpdateState& state, DeviceLink& link, RecordingSearchView& view, std::uint32_t boundMs) {
   ComServiceFactory factory;
   StopSignalWait wait;
   DeviceSearch search{state, link, view};
   DeviceSearchWorker worker(search, wait);
   AcquireDriverService(factory, search, worker);
   const ULONGLONG start = GetTickCount64();
-  while (!view.PortShown() && !status::IsError(state.statusCode.load()) &&
-         GetTickCount64() - start < boundMs) {
+  while (!view.PortShown() && !status::IsError(state.statusCode.load()) && GetTickCount64() - start < boundMs) {
     Sleep(20);
   }
   if (!view.PortShown()) worker.RequestStop();

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "tests/support/temp_file.h"
+#include "tools/port_stub.h"
 #include "tools/smf_builder.h"
 #include "transfer/rq_data_play.h"
-#include "tools/port_stub.h"
 
 namespace {
 

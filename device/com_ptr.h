@@ -52,9 +52,7 @@ class TaskMemList {
   bool held() const { return list_.records != nullptr; }
   // False when the count claims more records than the block holds (a faulty
   // driver): such a list is not to be read at all.
-  bool CountFitsBlock() const {
-    return list_.count <= TaskMemSize(list_.records) / sizeof(*list_.records);
-  }
+  bool CountFitsBlock() const { return list_.count <= TaskMemSize(list_.records) / sizeof(*list_.records); }
 
   void Reset() {
     if (list_.records != nullptr) CoTaskMemFree(list_.records);

@@ -1,6 +1,5 @@
 #include "device/device_discovery.h"
 
-
 #include "device/qbus_ids.h"
 #include "state/status_messages.h"
 
@@ -17,15 +16,13 @@ PortNameText FormatPortName(std::uint32_t name) {
 bool ObtainService(ServiceFactory& factory, REFCLSID clsid, ComPtr<IqBUSAsync>& service) {
   service.Reset();
   ComPtr<IqBUSAsync> created;
-  if (FAILED(factory.CreateInstance(clsid, qbus::kIidAsync,
-                                    reinterpret_cast<void**>(created.ResetAndGetAddress()))) ||
+  if (FAILED(factory.CreateInstance(clsid, qbus::kIidAsync, reinterpret_cast<void**>(created.ResetAndGetAddress()))) ||
       !created) {
     return false;
   }
   // The run-time type check: the object must itself answer as an IqBUSAsync.
   IqBUSAsync** slot = service.ResetAndGetAddress();
-  if (FAILED(created->QueryInterface(qbus::kIidAsync, reinterpret_cast<void**>(slot))) ||
-      !service) {
+  if (FAILED(created->QueryInterface(qbus::kIidAsync, reinterpret_cast<void**>(slot))) || !service) {
     service.Reset();
     return false;
   }
@@ -87,9 +84,7 @@ std::uint32_t RunAttempt(DeviceLink& link, std::uint32_t& portName) {
   link.nodeId[0] = node->nodeId[0];
   link.nodeId[1] = node->nodeId[1];
 
-  if (FAILED(
-          service->OpenDevice(link.nodeId[0], link.nodeId[1], link.device.ResetAndGetAddress())) ||
-      !link.device) {
+  if (FAILED(service->OpenDevice(link.nodeId[0], link.nodeId[1], link.device.ResetAndGetAddress())) || !link.device) {
     return kStepOpenDevice;
   }
 
@@ -141,8 +136,7 @@ std::uint32_t DeviceSearchThread(DeviceSearch& search, SearchWait& wait) {
     }
   }
 
-  if (failed < kReadinessAttempts &&
-      !wait.Pause((kReadinessAttempts - failed) * kReadinessStepMs)) {
+  if (failed < kReadinessAttempts && !wait.Pause((kReadinessAttempts - failed) * kReadinessStepMs)) {
     return 1;
   }
   if (wait.StopRequested()) return 1;

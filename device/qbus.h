@@ -59,8 +59,8 @@ struct IqBUSPort : IUnknown {
   // Describes the port; the updater never calls it.
   virtual HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord* info) = 0;
   // flags is 0; byteCount is passed twice. At most 4096 bytes a call.
-  virtual HRESULT STDMETHODCALLTYPE Write(std::uint32_t flags, std::uint32_t byteCount,
-                                         const std::uint8_t* bytes, std::uint32_t byteCount2) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Write(std::uint32_t flags, std::uint32_t byteCount, const std::uint8_t* bytes,
+                                          std::uint32_t byteCount2) = 0;
 };
 
 constexpr std::uint32_t kMaxWriteBytes = 4096;

@@ -93,9 +93,7 @@ class FakeDevice final : public Fake<IqBUSDevice> {
       r.name = Pick(in, qbus::kFirmwarePortName);
     });
   }
-  HRESULT STDMETHODCALLTYPE OpenPort(std::uint32_t, IqBUSPort** port) override {
-    return Open<FakePort>(input_, port);
-  }
+  HRESULT STDMETHODCALLTYPE OpenPort(std::uint32_t, IqBUSPort** port) override { return Open<FakePort>(input_, port); }
 };
 
 class FakeService final : public Fake<IqBUSAsync> {

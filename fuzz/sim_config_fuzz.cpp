@@ -18,8 +18,7 @@ void Check(bool condition) {
 int LineCount(const std::string& text) {
   int lines = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
-      ++lines;
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++lines;
   }
   return lines + (text.empty() || text.back() == '\n' || text.back() == '\r' ? 0 : 1);
 }
@@ -31,8 +30,8 @@ void CheckFault(const sim::Fault& fault) {
 
 bool Same(const sim::ConfigResult& a, const sim::ConfigResult& b) {
   return a.ok == b.ok && a.errorLine == b.errorLine && a.error == b.error &&
-         a.config.nodes.size() == b.config.nodes.size() &&
-         a.config.statsFile == b.config.statsFile && a.config.captureFile == b.config.captureFile;
+         a.config.nodes.size() == b.config.nodes.size() && a.config.statsFile == b.config.statsFile &&
+         a.config.captureFile == b.config.captureFile;
 }
 
 }  // namespace
@@ -47,16 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     Check(parsed.errorLine == 0 && parsed.error.empty());
     const sim::SimConfig& c = parsed.config;
-    for (const sim::Fault* f : {&c.getNodeList, &c.openDevice, &c.getPortList, &c.openPort})
-      CheckFault(*f);
-    Check(c.getNodeList.mode != sim::FaultMode::kNull &&
-          c.getPortList.mode != sim::FaultMode::kNull);
+    for (const sim::Fault* f : {&c.getNodeList, &c.openDevice, &c.getPortList, &c.openPort}) CheckFault(*f);
+    Check(c.getNodeList.mode != sim::FaultMode::kNull && c.getPortList.mode != sim::FaultMode::kNull);
     for (const sim::NodeEntry& node : c.nodes) Check(node.fromCall >= 1);
     // Paths are trimmed and hold no line end or NUL.
     for (const std::string* path : {&c.statsFile, &c.captureFile}) {
       Check(path->find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
-      Check(path->empty() ||
-            (path->find_first_of(" \t") != 0 && path->find_last_of(" \t") != path->size() - 1));
+      Check(path->empty() || (path->find_first_of(" \t") != 0 && path->find_last_of(" \t") != path->size() - 1));
     }
   }
   if (!bom) Check(Same(parsed, sim::ParseSimConfig("\xEF\xBB\xBF" + text)));

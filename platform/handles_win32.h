@@ -49,8 +49,8 @@ class GdiObject {
 class IconHandle {
  public:
   IconHandle(int resourceId, int width, int height)
-      : icon_(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), IMAGE_ICON,
-                                            width, height, LR_DEFAULTCOLOR))) {}
+      : icon_(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), IMAGE_ICON, width,
+                                            height, LR_DEFAULTCOLOR))) {}
   ~IconHandle() {
     if (icon_ != nullptr) DestroyIcon(icon_);
   }

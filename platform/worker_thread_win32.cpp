@@ -8,8 +8,7 @@ bool WorkerThread::Start(Priority priority, Procedure procedure, void* parameter
   thread_.Reset(CreateThread(nullptr, 0, &WorkerThread::Run, this, CREATE_SUSPENDED, nullptr));
   if (!thread_.valid()) return false;
   started_ = true;
-  SetThreadPriority(thread_.get(), priority == Priority::kHighest ? THREAD_PRIORITY_HIGHEST
-                                                             : THREAD_PRIORITY_NORMAL);
+  SetThreadPriority(thread_.get(), priority == Priority::kHighest ? THREAD_PRIORITY_HIGHEST : THREAD_PRIORITY_NORMAL);
   ResumeThread(thread_.get());
   return true;
 }

@@ -78,9 +78,7 @@ void BusModel::ServiceCreated(ServiceClass serviceClass) {
   ++(serviceClass == ServiceClass::kFW ? stats_.servicesFW : stats_.servicesQBus);
 }
 
-bool BusModel::Listed(std::size_t node) const {
-  return config_.nodes[node].fromCall <= stats_.nodeListCalls;
-}
+bool BusModel::Listed(std::size_t node) const { return config_.nodes[node].fromCall <= stats_.nodeListCalls; }
 
 HRESULT BusModel::GetNodeList(NodeList* list) {
   if (list == nullptr) return E_POINTER;
@@ -159,8 +157,8 @@ OpenOutcome BusModel::OpenPort(std::size_t node, std::uint32_t portId) {
   return outcome;
 }
 
-HRESULT BusModel::Write(std::uint32_t portId, std::uint32_t flags, std::uint32_t byteCount,
-                        const std::uint8_t* bytes, std::uint32_t byteCount2) {
+HRESULT BusModel::Write(std::uint32_t portId, std::uint32_t flags, std::uint32_t byteCount, const std::uint8_t* bytes,
+                        std::uint32_t byteCount2) {
   CapturedWrite write;
   write.ticks = clock_->Now();
   write.portId = portId;
@@ -181,9 +179,7 @@ HRESULT BusModel::Write(std::uint32_t portId, std::uint32_t flags, std::uint32_t
   if (call == config_.crashAtWrite) CrashHostProcess();
   if (byteCount > kMaxWriteBytes) ++stats_.oversizeWrites;
   if (flags != 0 || byteCount != byteCount2) ++stats_.badWriteArgs;
-  write.result = bytes == nullptr && byteCount != 0 ? E_POINTER
-                 : call == config_.writeFailAt      ? E_FAIL
-                                                    : S_OK;
+  write.result = bytes == nullptr && byteCount != 0 ? E_POINTER : call == config_.writeFailAt ? E_FAIL : S_OK;
   const HRESULT result = write.result;
   writes_.push_back(std::move(write));
   return result;

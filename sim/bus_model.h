@@ -48,11 +48,9 @@ class BusModel {
   OpenOutcome OpenDevice(std::uint32_t word0, std::uint32_t word1);
   HRESULT GetPortList(std::size_t node, PortList* list);
   OpenOutcome OpenPort(std::size_t node, std::uint32_t portId);
-  PortEntry Port(std::size_t node, std::size_t port) const {
-    return config_.nodes[node].ports[port];
-  }
-  HRESULT Write(std::uint32_t portId, std::uint32_t flags, std::uint32_t byteCount,
-                const std::uint8_t* bytes, std::uint32_t byteCount2);
+  PortEntry Port(std::size_t node, std::size_t port) const { return config_.nodes[node].ports[port]; }
+  HRESULT Write(std::uint32_t portId, std::uint32_t flags, std::uint32_t byteCount, const std::uint8_t* bytes,
+                std::uint32_t byteCount2);
 
   // A block passed to CoTaskMemFree; forgets it if it was one of our lists.
   void ListFreed(void* block);

@@ -127,25 +127,22 @@ std::wstring ClassKeyPath(const CLSID& clsid) {
 
 HRESULT SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
   const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  const LONG result =
-      RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
+  const LONG result = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
   return result == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
 }
 
-HRESULT RegisterServiceClass(const CLSID& clsid, const wchar_t* description,
-                             const std::wstring& modulePath) {
+HRESULT RegisterServiceClass(const CLSID& clsid, const wchar_t* description, const std::wstring& modulePath) {
   RegistryKey classKey;
   RegistryKey serverKey;
   const std::wstring path = ClassKeyPath(clsid);
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                      &classKey.key, nullptr) != ERROR_SUCCESS ||
-      RegCreateKeyExW(classKey.key, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
-                      &serverKey.key, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &classKey.key, nullptr) !=
+          ERROR_SUCCESS ||
+      RegCreateKeyExW(classKey.key, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr, &serverKey.key, nullptr) !=
+          ERROR_SUCCESS) {
     return SELFREG_E_CLASS;
   }
   // "Both": the program's workers call the objects from threads that never initialise COM.
-  if (FAILED(SetString(classKey.key, nullptr, description)) ||
-      FAILED(SetString(serverKey.key, nullptr, modulePath)) ||
+  if (FAILED(SetString(classKey.key, nullptr, description)) || FAILED(SetString(serverKey.key, nullptr, modulePath)) ||
       FAILED(SetString(serverKey.key, L"ThreadingModel", L"Both"))) {
     return SELFREG_E_CLASS;
   }
@@ -176,8 +173,7 @@ STDAPI DllRegisterServer() {
   wchar_t modulePath[MAX_PATH];
   const DWORD length = GetModuleFileNameW(thisModule, modulePath, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return SELFREG_E_CLASS;
-  const HRESULT fw =
-      RegisterServiceClass(qbus::kClsidFW, L"t6 simulated FW driver service", modulePath);
+  const HRESULT fw = RegisterServiceClass(qbus::kClsidFW, L"t6 simulated FW driver service", modulePath);
   if (FAILED(fw)) return fw;
   return RegisterServiceClass(qbus::kClsidQBus, L"t6 simulated qBUS driver service", modulePath);
 }

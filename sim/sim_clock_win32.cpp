@@ -22,9 +22,7 @@ class PerformanceCounterClock final : public Clock {
     QueryPerformanceFrequency(&frequency);
     return static_cast<std::uint64_t>(frequency.QuadPart);
   }
-  void SleepMicroseconds(std::uint64_t us) override {
-    std::this_thread::sleep_for(std::chrono::microseconds(us));
-  }
+  void SleepMicroseconds(std::uint64_t us) override { std::this_thread::sleep_for(std::chrono::microseconds(us)); }
 };
 
 }  // namespace

@@ -90,8 +90,7 @@ bool ParseFault(const std::vector<std::string>& words, FaultMode other, Fault& f
   const auto dash = calls.find('-');
   if (dash == std::string::npos) return ParseNumber(calls, fault.last) && fault.last > 0;
   if (!ParseNumber(calls.substr(0, dash), fault.first) || fault.first == 0) return false;
-  return dash + 1 == calls.size() ||
-         (ParseNumber(calls.substr(dash + 1), fault.last) && fault.last >= fault.first);
+  return dash + 1 == calls.size() || (ParseNumber(calls.substr(dash + 1), fault.last) && fault.last >= fault.first);
 }
 
 // Applies one "key = value" line; returns an error text, empty on success.
@@ -100,8 +99,7 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
   if (key == "classes") {
     if (words.size() != 1) return "classes takes one of both, fw, qbus, none";
     const std::string& w = words[0];
-    if (w != "both" && w != "fw" && w != "qbus" && w != "none")
-      return "classes takes one of both, fw, qbus, none";
+    if (w != "both" && w != "fw" && w != "qbus" && w != "none") return "classes takes one of both, fw, qbus, none";
     config.serveFW = w == "both" || w == "fw";
     config.serveQBus = w == "both" || w == "qbus";
     return {};
@@ -113,9 +111,8 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
         !ParseNumber(words[3], node.model)) {
       return "node takes <word0> <word1> <vendor> <model> [from=<call>]";
     }
-    if (words.size() == 5 &&
-        (words[4].compare(0, 5, "from=") != 0 || !ParseNumber(words[4].substr(5), node.fromCall) ||
-         node.fromCall == 0)) {
+    if (words.size() == 5 && (words[4].compare(0, 5, "from=") != 0 || !ParseNumber(words[4].substr(5), node.fromCall) ||
+                              node.fromCall == 0)) {
       return "from= takes a call number from 1";
     }
     config.nodes.push_back(node);
@@ -142,9 +139,8 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
   for (const FaultKey& f : kFaults) {
     if (key == f.key) {
       const char* other = f.other == FaultMode::kNull ? "null" : "overcount";
-      return ParseFault(words, f.other, config.*f.fault)
-                 ? std::string{}
-                 : key + " takes ok, fail [<calls>] or " + other + " [<calls>]";
+      return ParseFault(words, f.other, config.*f.fault) ? std::string{}
+                                                         : key + " takes ok, fail [<calls>] or " + other + " [<calls>]";
     }
   }
   struct NumberKey {
@@ -157,8 +153,7 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
                                        {"write_bytes_per_second", &SimConfig::writeBytesPerSecond}};
   for (const NumberKey& n : kNumbers) {
     if (key == n.key) {
-      return words.size() == 1 && ParseNumber(words[0], config.*n.value) ? std::string{}
-                                                                         : key + " takes a number";
+      return words.size() == 1 && ParseNumber(words[0], config.*n.value) ? std::string{} : key + " takes a number";
     }
   }
   // Paths keep their inner spaces.
@@ -207,8 +202,7 @@ ConfigResult ParseSimConfig(const std::string& text) {
     if (equals == std::string::npos) {
       error = "expected key = value";
     } else {
-      error = ApplyLine(Trim(trimmed.substr(0, equals)), Trim(trimmed.substr(equals + 1)),
-                        result.config);
+      error = ApplyLine(Trim(trimmed.substr(0, equals)), Trim(trimmed.substr(equals + 1)), result.config);
     }
     if (!error.empty()) {
       result.errorLine = lineNumber;
@@ -226,8 +220,7 @@ ConfigResult LoadSimConfigFile(const std::string& path) {
   const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   std::string text;
   char buffer[4096];
-  for (std::size_t n; file && (n = std::fread(buffer, 1, sizeof buffer, file.get())) != 0;)
-    text.append(buffer, n);
+  for (std::size_t n; file && (n = std::fread(buffer, 1, sizeof buffer, file.get())) != 0;) text.append(buffer, n);
   if (file && std::ferror(file.get()) == 0) return ParseSimConfig(text);
   const int error = errno;
   ConfigResult result;

@@ -21,9 +21,7 @@ struct Fault {
   std::uint32_t first = 1;
   std::uint32_t last = kAllCalls;
 
-  bool Hits(std::uint32_t call) const {
-    return mode != FaultMode::kOk && call >= first && call <= last;
-  }
+  bool Hits(std::uint32_t call) const { return mode != FaultMode::kOk && call >= first && call <= last; }
 };
 
 struct PortEntry {

@@ -38,16 +38,15 @@ class SimObject : public ComObject<Interface> {
 
 class SimPort final : public SimObject<IqBUSPort> {
  public:
-  SimPort(std::shared_ptr<BusModel> model, PortEntry port)
-      : SimObject(std::move(model), qbus::kIidPort), port_(port) {}
+  SimPort(std::shared_ptr<BusModel> model, PortEntry port) : SimObject(std::move(model), qbus::kIidPort), port_(port) {}
 
   HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord* info) override {
     if (info == nullptr) return E_POINTER;
     *info = PortRecord{port_.id, port_.name, 0};
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Write(std::uint32_t flags, std::uint32_t byteCount,
-                                  const std::uint8_t* bytes, std::uint32_t byteCount2) override {
+  HRESULT STDMETHODCALLTYPE Write(std::uint32_t flags, std::uint32_t byteCount, const std::uint8_t* bytes,
+                                  std::uint32_t byteCount2) override {
     return NoThrow([&] { return model().Write(port_.id, flags, byteCount, bytes, byteCount2); });
   }
 
@@ -68,8 +67,7 @@ class SimDevice final : public SimObject<IqBUSDevice> {
     *port = nullptr;
     return NoThrow([&] {
       const OpenOutcome outcome = model().OpenPort(node_, portId);
-      if (outcome.giveObject)
-        *port = new SimPort(sharedModel(), model().Port(node_, outcome.index));
+      if (outcome.giveObject) *port = new SimPort(sharedModel(), model().Port(node_, outcome.index));
       return outcome.result;
     });
   }
@@ -80,14 +78,12 @@ class SimDevice final : public SimObject<IqBUSDevice> {
 
 class SimService final : public SimObject<IqBUSAsync> {
  public:
-  explicit SimService(std::shared_ptr<BusModel> model)
-      : SimObject(std::move(model), qbus::kIidAsync) {}
+  explicit SimService(std::shared_ptr<BusModel> model) : SimObject(std::move(model), qbus::kIidAsync) {}
 
   HRESULT STDMETHODCALLTYPE GetNodeList(NodeList* list) override {
     return NoThrow([&] { return model().GetNodeList(list); });
   }
-  HRESULT STDMETHODCALLTYPE OpenDevice(std::uint32_t word0, std::uint32_t word1,
-                                       IqBUSDevice** device) override {
+  HRESULT STDMETHODCALLTYPE OpenDevice(std::uint32_t word0, std::uint32_t word1, IqBUSDevice** device) override {
     if (device == nullptr) return E_POINTER;
     *device = nullptr;
     return NoThrow([&] {
@@ -105,15 +101,13 @@ bool ServesClass(const SimConfig& config, REFCLSID clsid) {
          (IsEqualGUID(clsid, qbus::kClsidQBus) && config.serveQBus);
 }
 
-HRESULT CreateServiceObject(const std::shared_ptr<BusModel>& model, REFCLSID clsid, REFIID iid,
-                            void** object) {
+HRESULT CreateServiceObject(const std::shared_ptr<BusModel>& model, REFCLSID clsid, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (!ServesClass(model->config(), clsid)) return CLASS_E_CLASSNOTAVAILABLE;
   return NoThrow([&] {
     const ComPtr<SimService> service(new SimService(model));
-    model->ServiceCreated(IsEqualGUID(clsid, qbus::kClsidFW) ? ServiceClass::kFW
-                                                             : ServiceClass::kQBus);
+    model->ServiceCreated(IsEqualGUID(clsid, qbus::kClsidFW) ? ServiceClass::kFW : ServiceClass::kQBus);
     return service->QueryInterface(iid, object);
   });
 }

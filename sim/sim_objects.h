@@ -12,8 +12,7 @@ namespace sim {
 
 // Creates the service of class clsid (FW or qBUS) over model and asks it for
 // iid. A class the configuration does not serve gives CLASS_E_CLASSNOTAVAILABLE.
-HRESULT CreateServiceObject(const std::shared_ptr<BusModel>& model, REFCLSID clsid, REFIID iid,
-                            void** object);
+HRESULT CreateServiceObject(const std::shared_ptr<BusModel>& model, REFCLSID clsid, REFIID iid, void** object);
 
 // Whether the configuration serves clsid.
 bool ServesClass(const SimConfig& config, REFCLSID clsid);

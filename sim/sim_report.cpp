@@ -40,8 +40,7 @@ class Reader {
   bool Get(std::uint64_t& value, int size) {
     if (bytes_.size() - offset_ < static_cast<std::size_t>(size)) return false;
     value = 0;
-    for (int i = 0; i < size; ++i)
-      value |= static_cast<std::uint64_t>(bytes_[offset_ + i]) << (8 * i);
+    for (int i = 0; i < size; ++i) value |= static_cast<std::uint64_t>(bytes_[offset_ + i]) << (8 * i);
     offset_ += size;
     return true;
   }
@@ -76,8 +75,7 @@ bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
 
 std::string FormatStats(const SimStats& stats) {
   std::ostringstream out;
-  VisitStats(stats,
-             [&out](const char* key, const auto& value) { out << key << ' ' << value << '\n'; });
+  VisitStats(stats, [&out](const char* key, const auto& value) { out << key << ' ' << value << '\n'; });
   return out.str();
 }
 
@@ -94,8 +92,7 @@ bool ParseStats(const std::string& text, SimStats& stats) {
   return ok;
 }
 
-std::vector<std::uint8_t> FormatCapture(std::uint64_t ticksPerSecond,
-                                        const std::vector<CapturedWrite>& writes) {
+std::vector<std::uint8_t> FormatCapture(std::uint64_t ticksPerSecond, const std::vector<CapturedWrite>& writes) {
   std::vector<std::uint8_t> out(std::begin(kCaptureMagic), std::end(kCaptureMagic));
   Put(out, ticksPerSecond, 8);
   Put(out, writes.size(), 4);
@@ -114,8 +111,7 @@ std::vector<std::uint8_t> FormatCapture(std::uint64_t ticksPerSecond,
 
 bool ParseCapture(const std::vector<std::uint8_t>& bytes, std::uint64_t& ticksPerSecond,
                   std::vector<CapturedWrite>& writes) {
-  if (bytes.size() < sizeof(kCaptureMagic) ||
-      std::memcmp(bytes.data(), kCaptureMagic, sizeof(kCaptureMagic)) != 0) {
+  if (bytes.size() < sizeof(kCaptureMagic) || std::memcmp(bytes.data(), kCaptureMagic, sizeof(kCaptureMagic)) != 0) {
     return false;
   }
   std::vector<std::uint8_t> rest(bytes.begin() + sizeof(kCaptureMagic), bytes.end());
@@ -127,9 +123,9 @@ bool ParseCapture(const std::vector<std::uint8_t>& bytes, std::uint64_t& ticksPe
     CapturedWrite w;
     std::uint32_t result = 0;
     std::uint32_t length = 0;
-    if (!reader.Get(w.ticks, 8) || !reader.Get32(w.portId) || !reader.Get32(w.flags) ||
-        !reader.Get32(w.byteCount) || !reader.Get32(w.byteCount2) || !reader.Get32(result) ||
-        !reader.Get32(length) || !reader.Take(length, w.bytes)) {
+    if (!reader.Get(w.ticks, 8) || !reader.Get32(w.portId) || !reader.Get32(w.flags) || !reader.Get32(w.byteCount) ||
+        !reader.Get32(w.byteCount2) || !reader.Get32(result) || !reader.Get32(length) ||
+        !reader.Take(length, w.bytes)) {
       return false;
     }
     w.result = static_cast<std::int32_t>(result);
@@ -140,8 +136,7 @@ bool ParseCapture(const std::vector<std::uint8_t>& bytes, std::uint64_t& ticksPe
 
 bool LoadReport(const std::string& statsPath, const std::string& capturePath, SimReport& report) {
   std::vector<std::uint8_t> bytes;
-  if (!ReadFile(statsPath, bytes) ||
-      !ParseStats(std::string(bytes.begin(), bytes.end()), report.stats)) {
+  if (!ReadFile(statsPath, bytes) || !ParseStats(std::string(bytes.begin(), bytes.end()), report.stats)) {
     return false;
   }
   report.writes.clear();

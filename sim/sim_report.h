@@ -21,8 +21,7 @@
 namespace sim {
 
 std::string FormatStats(const SimStats& stats);
-std::vector<std::uint8_t> FormatCapture(std::uint64_t ticksPerSecond,
-                                        const std::vector<CapturedWrite>& writes);
+std::vector<std::uint8_t> FormatCapture(std::uint64_t ticksPerSecond, const std::vector<CapturedWrite>& writes);
 
 bool ParseStats(const std::string& text, SimStats& stats);
 bool ParseCapture(const std::vector<std::uint8_t>& bytes, std::uint64_t& ticksPerSecond,

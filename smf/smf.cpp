@@ -9,9 +9,7 @@ namespace {
 constexpr std::uint32_t kTrackTag = 0x4D54726Bu;  // "MTrk"
 constexpr std::uint8_t kHeaderTag[8] = {'M', 'T', 'h', 'd', 0, 0, 0, 6};
 
-std::uint16_t BigEndian16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
+std::uint16_t BigEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
 
 }  // namespace
 
@@ -214,13 +212,19 @@ std::uint32_t CSMF::GetEventLength(std::uint8_t status, std::uint32_t position, 
 
   std::uint64_t end = 0;
   switch (status) {
-    case 0x80: case 0x90: case 0xA0: case 0xB0: case 0xE0:
+    case 0x80:
+    case 0x90:
+    case 0xA0:
+    case 0xB0:
+    case 0xE0:
       end = static_cast<std::uint64_t>(position) + 2;
       break;
-    case 0xC0: case 0xD0:
+    case 0xC0:
+    case 0xD0:
       end = static_cast<std::uint64_t>(position) + 1;
       break;
-    case 0xF0: case 0xF7: {
+    case 0xF0:
+    case 0xF7: {
       std::uint32_t p = position;
       const std::uint32_t n = ReadVarLen(p, track);
       end = static_cast<std::uint64_t>(p) + n;

@@ -16,7 +16,6 @@ constexpr const char kEmpty[] = "";
 constexpr const char kSearchingFW[] = "Searching for FW device...";
 constexpr const char kSearchingQBus[] = "Searching for qBUS device...";
 constexpr const char kInstalling[] = "Installing...";
-constexpr const char kTransferComplete[] =
-    "Transfer complete. Please wait until t6/t10 rebooting completion.";
+constexpr const char kTransferComplete[] = "Transfer complete. Please wait until t6/t10 rebooting completion.";
 constexpr const char kInputUpdateFile[] = "Input Update File!!";
 }  // namespace text

@@ -21,11 +21,10 @@ int main(int argc, char** argv) {
   const StatusCode code = LoadUpdateFile(file, argv[1], &summary);
 
   std::printf("file:    %s\n", argv[1]);
-  std::printf("status:  0x%08X \"%s\"\n", static_cast<unsigned>(code),
-              StatusMessage(code, kInterfaceFW));
+  std::printf("status:  0x%08X \"%s\"\n", static_cast<unsigned>(code), StatusMessage(code, kInterfaceFW));
   if (file.data() != nullptr) {
-    std::printf("header:  format %u, %u track(s), division %u, %u bytes, parsed end %u\n",
-                file.format(), file.trackCount(), file.division(), file.size(), file.parsedEnd());
+    std::printf("header:  format %u, %u track(s), division %u, %u bytes, parsed end %u\n", file.format(),
+                file.trackCount(), file.division(), file.size(), file.parsedEnd());
     std::printf("track    offset      length\n");
     for (int i = 0; i < file.trackCount(); ++i) {
       std::printf("%5d  %8u  %10u\n", i, file.track(i).offset, file.track(i).length);

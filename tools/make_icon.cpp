@@ -15,9 +15,9 @@ namespace {
 using Int = std::int64_t;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr Int kDesign = 1024;      // shapes are laid out on a 1024-unit square
-constexpr Int kSub = 8;            // 8x8 samples per pixel
-constexpr Int kPixel = 2 * kSub;   // sample units per pixel: samples sit on odd units, edges on even
+constexpr Int kDesign = 1024;     // shapes are laid out on a 1024-unit square
+constexpr Int kSub = 8;           // 8x8 samples per pixel
+constexpr Int kPixel = 2 * kSub;  // sample units per pixel: samples sit on odd units, edges on even
 
 struct Rgba {
   Int r, g, b, a;
@@ -98,9 +98,18 @@ Shape Box(Int x0, Int y0, Int x1, Int y1, Int radius = 0) { return {x0, y0, x1, 
 // A down arrow with a 90-degree head: the head's sides run at 45 degrees.
 Shape Arrow(Int cx, Int halfShaft, Int halfHead, Int top, Int headTop) {
   const Int tip = headTop + halfHead;
-  return {0, 0, 0, 0, 0,
-          {{cx - halfShaft, top}, {cx + halfShaft, top}, {cx + halfShaft, headTop}, {cx + halfHead, headTop},
-           {cx, tip}, {cx - halfHead, headTop}, {cx - halfShaft, headTop}}};
+  return {0,
+          0,
+          0,
+          0,
+          0,
+          {{cx - halfShaft, top},
+           {cx + halfShaft, top},
+           {cx + halfShaft, headTop},
+           {cx + halfHead, headTop},
+           {cx, tip},
+           {cx - halfHead, headTop},
+           {cx - halfShaft, headTop}}};
 }
 
 // Edges sit on multiples of 64 design units, whole pixels at 16 px; larger sizes add detail.
@@ -140,7 +149,8 @@ std::vector<Layer> Design(const Grid& g) {
     layers.push_back({Box(g(512) - g(64), top, g(512) + g(64), headTop), amber});
     for (Int row = 0; row * g.Px(1) < halfHead; ++row)
       layers.push_back({Box(g(512) - halfHead + row * g.Px(1), headTop + row * g.Px(1),
-                            g(512) + halfHead - row * g.Px(1), headTop + (row + 1) * g.Px(1)), amber});
+                            g(512) + halfHead - row * g.Px(1), headTop + (row + 1) * g.Px(1)),
+                        amber});
   }
   return layers;
 }
@@ -148,7 +158,7 @@ std::vector<Layer> Design(const Grid& g) {
 // Straight (not premultiplied) 8-bit RGBA, top row first.
 Bytes Render(int size) {
   const Grid g{size};
-  constexpr Int kFull = 255 * kSub * kSub;  // alpha of a fully covered, opaque pixel
+  constexpr Int kFull = 255 * kSub * kSub;                                     // alpha of a fully covered, opaque pixel
   std::vector<std::array<Int, 4>> acc(static_cast<std::size_t>(size) * size);  // premultiplied
   for (const Layer& layer : Design(g)) {
     for (int y = 0; y < size; ++y) {

@@ -9,8 +9,8 @@
 namespace {
 
 constexpr std::uint16_t kDivision = 480;
-constexpr std::uint32_t kBlockSpacingTicks = 24;   // 25 ms at 500000 us per quarter note
-constexpr std::uint32_t kEraseTimeTicks = 480;     // one second for the device to erase its flash
+constexpr std::uint32_t kBlockSpacingTicks = 24;  // 25 ms at 500000 us per quarter note
+constexpr std::uint32_t kEraseTimeTicks = 480;    // one second for the device to erase its flash
 
 Bytes SampleTrack(const Bytes& firmware, std::size_t blockBytes) {
   TrackBuilder track;
@@ -19,8 +19,7 @@ Bytes SampleTrack(const Bytes& firmware, std::size_t blockBytes) {
   // An opening message announcing the image size, then the blocks.
   const auto size = static_cast<std::uint32_t>(firmware.size());
   track.Delta(0).SysEx({0x7D, 0x7F, 0x7F, static_cast<std::uint8_t>((size >> 21) & 0x7F),
-                        static_cast<std::uint8_t>((size >> 14) & 0x7F),
-                        static_cast<std::uint8_t>((size >> 7) & 0x7F),
+                        static_cast<std::uint8_t>((size >> 14) & 0x7F), static_cast<std::uint8_t>((size >> 7) & 0x7F),
                         static_cast<std::uint8_t>(size & 0x7F), 0xF7});
   std::uint32_t delta = kEraseTimeTicks;
   std::uint32_t block = 0;

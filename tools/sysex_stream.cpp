@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::uint64_t kTempo = 500000;  // µs per quarter note; Set Tempo events are ignored
+constexpr std::uint64_t kTempo = 500000;       // µs per quarter note; Set Tempo events are ignored
 constexpr std::size_t kFirstChunkBody = 4095;  // after the 0xF0
 constexpr std::size_t kChunkBytes = 4096;
 constexpr std::size_t kHeaderBytes = 14;
@@ -64,8 +64,7 @@ std::uint32_t BigEndian(const std::uint8_t* p, int count) {
 }
 
 bool HasTag(const std::vector<std::uint8_t>& file, std::size_t at, const char (&tag)[5]) {
-  return file.size() >= at + 4 &&
-         std::equal(tag, tag + 4, file.begin() + static_cast<std::ptrdiff_t>(at));
+  return file.size() >= at + 4 && std::equal(tag, tag + 4, file.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 bool Fail(std::string& error, std::string reason) {
@@ -88,8 +87,7 @@ std::vector<std::vector<std::uint8_t>> Chunk(const std::uint8_t* body, std::size
 std::int64_t ElapsedUs(std::uint64_t from, std::uint64_t to, std::uint64_t ticksPerSecond) {
   const bool backwards = to < from;
   const std::uint64_t d = backwards ? from - to : to - from;
-  const std::uint64_t us =
-      d / ticksPerSecond * 1000000u + d % ticksPerSecond * 1000000u / ticksPerSecond;
+  const std::uint64_t us = d / ticksPerSecond * 1000000u + d % ticksPerSecond * 1000000u / ticksPerSecond;
   return backwards ? -static_cast<std::int64_t>(us) : static_cast<std::int64_t>(us);
 }
 
@@ -111,20 +109,18 @@ std::string Hex(std::uint8_t b) {
   return text;
 }
 
-std::string DescribeDifference(std::size_t write, const Place& p,
-                               const std::vector<std::uint8_t>& got) {
+std::string DescribeDifference(std::size_t write, const Place& p, const std::vector<std::uint8_t>& got) {
   const std::vector<std::uint8_t>& expected = *p.bytes;
   std::string text = Where(write, p) + ":";
   if (expected.size() != got.size()) {
-    text += " expected " + std::to_string(expected.size()) + " bytes, got " +
-            std::to_string(got.size()) + ";";
+    text += " expected " + std::to_string(expected.size()) + " bytes, got " + std::to_string(got.size()) + ";";
   }
   const std::size_t shorter = std::min(expected.size(), got.size());
   std::size_t at = 0;
   while (at < shorter && expected[at] == got[at]) ++at;
   if (at < shorter) {
-    text += " first difference at byte " + std::to_string(at) + ": expected " + Hex(expected[at]) +
-            ", got " + Hex(got[at]);
+    text +=
+        " first difference at byte " + std::to_string(at) + ": expected " + Hex(expected[at]) + ", got " + Hex(got[at]);
   } else {
     text += " the same up to the shorter";
   }
@@ -133,8 +129,7 @@ std::string DescribeDifference(std::size_t write, const Place& p,
 
 }  // namespace
 
-bool ReadSysExStream(const std::vector<std::uint8_t>& file, SysExStream& stream,
-                     std::string& error) {
+bool ReadSysExStream(const std::vector<std::uint8_t>& file, SysExStream& stream, std::string& error) {
   stream = SysExStream{};
   if (file.size() < kHeaderBytes || !HasTag(file, 0, "MThd")) return Fail(error, "no MThd header");
   if (BigEndian(file.data() + 4, 4) != 6) return Fail(error, "header length is not 6");
@@ -171,9 +166,19 @@ bool ReadSysExStream(const std::vector<std::uint8_t>& file, SysExStream& stream,
 
     bool ok = false;
     switch (status & 0xF0) {
-      case 0x80: case 0x90: case 0xA0: case 0xB0: case 0xE0: ok = track.Skip(2); break;
-      case 0xC0: case 0xD0: ok = track.Skip(1); break;
-      default: break;
+      case 0x80:
+      case 0x90:
+      case 0xA0:
+      case 0xB0:
+      case 0xE0:
+        ok = track.Skip(2);
+        break;
+      case 0xC0:
+      case 0xD0:
+        ok = track.Skip(1);
+        break;
+      default:
+        break;
     }
     if (status == 0xF0 || status == 0xF7) {
       std::uint32_t size = 0;
@@ -181,11 +186,9 @@ bool ReadSysExStream(const std::vector<std::uint8_t>& file, SysExStream& stream,
       ok = track.VarLen(size) && track.Take(size, body);
       if (ok && status == 0xF0) {
         constexpr std::uint64_t kMax32 = std::numeric_limits<std::uint32_t>::max();
-        const std::uint64_t dueMs =
-            ticks > kMax32 ? 0 : ticks * kTempo / (std::uint64_t{stream.division} * 1000);
+        const std::uint64_t dueMs = ticks > kMax32 ? 0 : ticks * kTempo / (std::uint64_t{stream.division} * 1000);
         if (ticks > kMax32 || dueMs > kMax32) {
-          return Fail(error, "message time out of range at byte " + std::to_string(start) +
-                                 " of track 0");
+          return Fail(error, "message time out of range at byte " + std::to_string(start) + " of track 0");
         }
         ExpectedMessage message;
         message.ticks = static_cast<std::uint32_t>(ticks);
@@ -231,14 +234,13 @@ CaptureCheck CheckCapture(const SysExStream& stream, const std::vector<sim::Capt
   }
   check.prefix = check.mismatch.empty() && writes.size() <= places.size();
   if (check.mismatch.empty() && writes.size() < places.size()) {
-    check.mismatch = Where(writes.size(), places[writes.size()]) + " missing: " +
-                     std::to_string(writes.size()) + " writes captured, " +
-                     std::to_string(places.size()) + " expected";
+    check.mismatch = Where(writes.size(), places[writes.size()]) + " missing: " + std::to_string(writes.size()) +
+                     " writes captured, " + std::to_string(places.size()) + " expected";
   } else if (check.mismatch.empty() && writes.size() > places.size()) {
     check.mismatch = "write " + std::to_string(places.size()) + " (" +
                      std::to_string(writes[places.size()].bytes.size()) +
-                     " bytes) after the last message: " + std::to_string(writes.size()) +
-                     " writes captured, " + std::to_string(places.size()) + " expected";
+                     " bytes) after the last message: " + std::to_string(writes.size()) + " writes captured, " +
+                     std::to_string(places.size()) + " expected";
   }
   check.equal = check.mismatch.empty();
 
@@ -257,8 +259,8 @@ CaptureCheck CheckCapture(const SysExStream& stream, const std::vector<sim::Capt
 }
 
 bool EndsAtFirstFailure(const std::vector<sim::CapturedWrite>& writes) {
-  const auto failed = std::find_if(writes.begin(), writes.end(),
-                                   [](const sim::CapturedWrite& w) { return w.result < 0; });
+  const auto failed =
+      std::find_if(writes.begin(), writes.end(), [](const sim::CapturedWrite& w) { return w.result < 0; });
   return failed == writes.end() || failed + 1 == writes.end();
 }
 

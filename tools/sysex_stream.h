@@ -11,8 +11,8 @@
 #include "tools/lateness.h"
 
 struct ExpectedMessage {
-  std::uint32_t ticks = 0;  // sum of every delta time up to this message
-  std::uint32_t dueMs = 0;  // after the transfer's start, at the fixed tempo
+  std::uint32_t ticks = 0;                        // sum of every delta time up to this message
+  std::uint32_t dueMs = 0;                        // after the transfer's start, at the fixed tempo
   std::vector<std::vector<std::uint8_t>> chunks;  // one per port write, in order
 };
 
@@ -25,13 +25,12 @@ struct SysExStream {
 
 // Every SysEx message of track 0, as the program would send it. False, with a
 // short reason, for a file the program refuses.
-bool ReadSysExStream(const std::vector<std::uint8_t>& file, SysExStream& stream,
-                     std::string& error);
+bool ReadSysExStream(const std::vector<std::uint8_t>& file, SysExStream& stream, std::string& error);
 
 struct CaptureCheck {
-  bool equal = false;   // the writes' bytes are the expected chunks, no more, no fewer
-  bool prefix = false;  // every write is the expected chunk at its place; may stop early
-  std::string mismatch;  // the first difference; writes and messages count from 0, chunks from 1
+  bool equal = false;            // the writes' bytes are the expected chunks, no more, no fewer
+  bool prefix = false;           // every write is the expected chunk at its place; may stop early
+  std::string mismatch;          // the first difference; writes and messages count from 0, chunks from 1
   std::size_t failedWrites = 0;  // result < 0
   // Microseconds, one per message whose first chunk was captured (by place in
   // the capture), measured from the reference below.

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "sim/sim_report.h"
-#include "tools/sysex_stream.h"
 #include "tools/lateness.h"
+#include "tools/sysex_stream.h"
 
 namespace {
 
@@ -28,12 +28,10 @@ bool ReadFile(const char* path, std::vector<std::uint8_t>& bytes) {
 }
 
 std::string Milliseconds(std::int64_t us) {
-  const std::uint64_t magnitude =
-      us < 0 ? 0 - static_cast<std::uint64_t>(us) : static_cast<std::uint64_t>(us);
+  const std::uint64_t magnitude = us < 0 ? 0 - static_cast<std::uint64_t>(us) : static_cast<std::uint64_t>(us);
   char text[40];
   std::snprintf(text, sizeof text, "%s%llu.%03u ms", us < 0 ? "-" : "",
-                static_cast<unsigned long long>(magnitude / 1000),
-                static_cast<unsigned>(magnitude % 1000));
+                static_cast<unsigned long long>(magnitude / 1000), static_cast<unsigned>(magnitude % 1000));
   return text;
 }
 
@@ -57,8 +55,7 @@ int main(int argc, char** argv) {
   }
   sim::SimReport report;
   if (!sim::LoadReport(argv[2], argv[3], report) || report.stats.ticksPerSecond == 0) {
-    std::fprintf(stderr, "verify_capture: cannot read the simulator's report %s, %s\n", argv[2],
-                 argv[3]);
+    std::fprintf(stderr, "verify_capture: cannot read the simulator's report %s, %s\n", argv[2], argv[3]);
     return 2;
   }
 
@@ -69,10 +66,8 @@ int main(int argc, char** argv) {
   const CaptureCheck fromStart =
       startedAfter != 0 ? CheckCapture(stream, report.writes, report.stats.ticksPerSecond, startedAfter) : check;
   if (check.equal) {
-    std::printf(
-        "capture: equals the file's SysEx stream (%zu messages, %llu bytes in %zu writes)\n",
-        stream.messages.size(), static_cast<unsigned long long>(stream.byteCount),
-        stream.chunkCount);
+    std::printf("capture: equals the file's SysEx stream (%zu messages, %llu bytes in %zu writes)\n",
+                stream.messages.size(), static_cast<unsigned long long>(stream.byteCount), stream.chunkCount);
   } else {
     std::printf("capture: DIFFERS: %s\n", check.mismatch.c_str());
   }
@@ -91,11 +86,10 @@ int main(int argc, char** argv) {
                 fromStart.fromBeforeStart ? "before the due time counted from a moment before the transfer began"
                                           : "by more than 1 ms, measured from the first message");
   }
-  std::printf("simulator: %lld live objects, %llu unfreed lists\n",
-              static_cast<long long>(report.stats.liveObjects),
+  std::printf("simulator: %lld live objects, %llu unfreed lists\n", static_cast<long long>(report.stats.liveObjects),
               static_cast<unsigned long long>(report.stats.unfreedLists));
 
-  const bool ok = check.equal && check.failedWrites == 0 && early == 0 &&
-                  report.stats.liveObjects == 0 && report.stats.unfreedLists == 0;
+  const bool ok = check.equal && check.failedWrites == 0 && early == 0 && report.stats.liveObjects == 0 &&
+                  report.stats.unfreedLists == 0;
   return ok ? 0 : 1;
 }

@@ -12,6 +12,5 @@ std::uint32_t PerformanceCounterClock::Now() {
     origin_ = now.QuadPart;
     started_ = true;
   }
-  return WholeMilliseconds(static_cast<std::uint64_t>(now.QuadPart - origin_),
-                           static_cast<std::uint64_t>(frequency_));
+  return WholeMilliseconds(static_cast<std::uint64_t>(now.QuadPart - origin_), static_cast<std::uint64_t>(frequency_));
 }

@@ -37,11 +37,7 @@ class CRQDataPlay::TrackVisitor {
 class CRQDataPlay::Streamer final : public TrackVisitor {
  public:
   Streamer(CRQDataPlay& player, ProgressBar& progressBar, std::uint32_t tempo, const TransferLink& link)
-      : player_(player),
-        progressBar_(progressBar),
-        link_(link),
-        tempo_(tempo),
-        start_(link.counter.Now()) {}
+      : player_(player), progressBar_(progressBar), link_(link), tempo_(tempo), start_(link.counter.Now()) {}
 
   bool OnSysEx(std::uint32_t ticks, const std::uint8_t* message, std::uint32_t length) override {
     // Absolute pacing: every message is measured from the start, so one that

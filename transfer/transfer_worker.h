@@ -40,5 +40,4 @@ struct TransferJob {
 // for the worker before it lets its controls go.
 // sleeper, when given, paces between messages and is begun and ended around
 // the transfer, whatever way it ends; without one the transfer spins.
-std::uint32_t TransferThread(const TransferJob& job, MillisecondCounter& counter,
-                             PacingSleeper* sleeper = nullptr);
+std::uint32_t TransferThread(const TransferJob& job, MillisecondCounter& counter, PacingSleeper* sleeper = nullptr);

@@ -22,4 +22,6 @@ inline std::string ItemText(HWND dialog, int id) {
   return Utf8FromWide(text);
 }
 
-inline void EnableItem(HWND dialog, int id, bool enable) { EnableWindow(GetDlgItem(dialog, id), enable ? TRUE : FALSE); }
+inline void EnableItem(HWND dialog, int id, bool enable) {
+  EnableWindow(GetDlgItem(dialog, id), enable ? TRUE : FALSE);
+}

@@ -93,8 +93,7 @@ class MessageMap {
   }
 
   template <std::size_t N>
-  static bool Handle(D& dialog, const Entry (&table)[N], UINT message, WPARAM wParam, LPARAM lParam,
-                     INT_PTR& result) {
+  static bool Handle(D& dialog, const Entry (&table)[N], UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     for (const Entry& entry : table) {
       if (entry.message != message) continue;
       if (message == WM_COMMAND && (LOWORD(wParam) != entry.controlId || HIWORD(wParam) != entry.notification)) {
@@ -125,8 +124,7 @@ class MessageMap {
   // Colour and drag-icon requests return their handle from the dialog procedure itself.
   template <HBRUSH (D::*Handler)(HDC, int)>
   static bool CallCtlColor(D& dialog, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
-    const HBRUSH brush =
-        (dialog.*Handler)(reinterpret_cast<HDC>(wParam), GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+    const HBRUSH brush = (dialog.*Handler)(reinterpret_cast<HDC>(wParam), GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
     result = reinterpret_cast<INT_PTR>(brush);
     return brush != nullptr;
   }

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "device/service_factory.h"
-#include "transfer/rq_data_play.h"
 #include "platform/handles_win32.h"
+#include "transfer/rq_data_play.h"
 #include "ui/open_file_dialog_win32.h"
 
 // The program's own application base: InitInstance runs once after the

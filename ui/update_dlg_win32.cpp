@@ -14,8 +14,7 @@ namespace {
 constexpr COLORREF kWhite = RGB(0xFF, 0xFF, 0xFF);
 // Posted to the dialog itself when it may be able to take the focus again.
 constexpr UINT kTryCloseFocusMessage = WM_APP + 3;
-constexpr wchar_t kShutdownBlockText[] =
-    L"Firmware update in progress. Do not switch off the computer or the device.";
+constexpr wchar_t kShutdownBlockText[] = L"Firmware update in progress. Do not switch off the computer or the device.";
 
 // Whether the operator is looking at this window or a box of its own.
 bool InForeground(HWND dialog) {

@@ -48,8 +48,7 @@ TEST(Discovery, GivesUpAtTheEleventhFailureWithItsStepInTheServicesColumn) {
       {kT6 + "get_node_list = overcount 2-", 2},
       {"", 3},
       // Right vendor with another model, and a t6 model from another vendor.
-      {"node = 1 0 0x000A7610 0x7607\nport = 9 FIRM\nnode = 2 0 0x000A7611 0x7606\nport = 9 FIRM",
-       3},
+      {"node = 1 0 0x000A7610 0x7607\nport = 9 FIRM\nnode = 2 0 0x000A7611 0x7606\nport = 9 FIRM", 3},
       {kT6 + "open_device = fail", 4},
       {kT6 + "open_device = null", 4},
       {kT6 + "get_port_list = fail", 5},
@@ -98,14 +97,11 @@ TEST(Discovery, WhenNoSearchCanStartSaysWhyAtOnce) {
     InterfaceKind kind;
     const char* message;
   } cases[] = {
-      {"classes = none\n" + kT6, false, 0x80000001u, kInterfaceNone,
-       "Can not get FW/qBUS interface!!"},
-      {kT6 + "get_node_list = fail 1", false, 0x80000002u, kInterfaceFW,
-       "Can not get FW device information!!"},
+      {"classes = none\n" + kT6, false, 0x80000001u, kInterfaceNone, "Can not get FW/qBUS interface!!"},
+      {kT6 + "get_node_list = fail 1", false, 0x80000002u, kInterfaceFW, "Can not get FW device information!!"},
       {"classes = qbus\n" + kT6 + "get_node_list = fail 1", false, 0x80000002u, kInterfaceQBus,
        "Can not get qBUS device information!!"},
-      {kT6 + "get_node_list = overcount 1", false, 0x80000002u, kInterfaceFW,
-       "Can not get FW device information!!"},
+      {kT6 + "get_node_list = overcount 1", false, 0x80000002u, kInterfaceFW, "Can not get FW device information!!"},
       // Without a worker no device is ever opened: as unreachable as without a node list.
       {kT6, true, 0x80000002u, kInterfaceFW, "Can not get FW device information!!"},
   };
@@ -128,7 +124,8 @@ TEST(Discovery, OpensTheFirstT6OrT10AndItsFirstFirmPortAndHoldsThemUntilReleaseA
   } cases[] = {
       // Strangers first, then a t10 before a t6.
       {"node = 7 8 0x000A7610 0x7605\nport = 1 FIRM\nnode = 7 9 0x00112233 0x7606\nport = 1 FIRM\n"
-       "node = 5 6 0x000A7610 0x7610\nport = 2 FIRM\n" + kT6,
+       "node = 5 6 0x000A7610 0x7610\nport = 2 FIRM\n" +
+           kT6,
        5, 6, 2},
       // The first port open fails: the next attempt replaces device and lists.
       {"node = 1 2 0x000A7610 0x7606\nport = 3 MIDI\nport = 7 FIRM\nport = 8 FIRM\n"
@@ -185,7 +182,7 @@ TEST(Discovery, AStopAtAnyPauseEndsWithoutAnotherCallAndReleasesEverythingOnce) 
   const struct {
     std::string config;
     std::size_t stopAtPause;
-    std::uint32_t nodeListCalls;  // the acquisition's and those of the attempts before the stop
+    std::uint32_t nodeListCalls;                      // the acquisition's and those of the attempts before the stop
   } cases[] = {{"", 0, 2}, {"", 4, 6}, {kT6, 0, 2}};  // first retry, fifth retry, readiness
   for (const auto& c : cases) {
     Rig rig(c.config);

@@ -24,14 +24,11 @@ struct Noted final : IqBUSAsync, IqBUSDevice, IqBUSPort {
     return 1;
   }
   HRESULT STDMETHODCALLTYPE GetNodeList(NodeList*) override { return E_FAIL; }
-  HRESULT STDMETHODCALLTYPE OpenDevice(std::uint32_t, std::uint32_t, IqBUSDevice**) override {
-    return E_FAIL;
-  }
+  HRESULT STDMETHODCALLTYPE OpenDevice(std::uint32_t, std::uint32_t, IqBUSDevice**) override { return E_FAIL; }
   HRESULT STDMETHODCALLTYPE GetPortList(PortList*) override { return E_FAIL; }
   HRESULT STDMETHODCALLTYPE OpenPort(std::uint32_t, IqBUSPort**) override { return E_FAIL; }
   HRESULT STDMETHODCALLTYPE GetPortInfo(PortRecord*) override { return E_FAIL; }
-  HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t*,
-                                  std::uint32_t) override {
+  HRESULT STDMETHODCALLTYPE Write(std::uint32_t, std::uint32_t, const std::uint8_t*, std::uint32_t) override {
     return E_FAIL;
   }
   const char* name;
@@ -57,9 +54,7 @@ TEST(DeviceLink, ReleasesPortPortListDeviceNodeListThenService) {
       if (!byDestructor) link.ReleaseAll();
     }
     sim::StartTaskMemFreeTracking();  // the observer the simulator relies on
-    EXPECT_EQ((std::vector<std::string>{"port", "port list", "device", "node list", "service"}),
-              order)
-        << byDestructor;
+    EXPECT_EQ((std::vector<std::string>{"port", "port list", "device", "node list", "service"}), order) << byDestructor;
   }
 }
 

@@ -20,8 +20,7 @@ inline sim::SimConfig Config(const std::string& text) {
 
 struct Rig {
   explicit Rig(const std::string& configText)
-      : model(std::make_shared<sim::BusModel>(Config(configText), sim::MakeSystemClock())),
-        factory(model) {}
+      : model(std::make_shared<sim::BusModel>(Config(configText), sim::MakeSystemClock())), factory(model) {}
 
   void Acquire() { AcquireDriverService(factory, search, launcher); }
   sim::SimStats Stats() const { return model->Stats(); }

@@ -33,8 +33,8 @@ TEST(SimConfig, AcceptsOrNamesTheFirstBadLine) {
       {"node = 0x0x10 0 0 0\n", 1},
       {"node = 1 2 3 4\nport = 1 FIRMW\n", 2},
       {"node = 1 2 3 4\nport = 1\n", 2},
-      {"get_node_list = null\n", 1},  // nothing to hand back
-      {"open_port = overcount\n", 1},   // no list to miscount
+      {"get_node_list = null\n", 1},   // nothing to hand back
+      {"open_port = overcount\n", 1},  // no list to miscount
       {"open_port = fail 0\n", 1},
       {"open_port = fail 5-3\n", 1},
       {"open_port = fail x-\n", 1},
@@ -56,7 +56,8 @@ TEST(SimConfig, AcceptsOrNamesTheFirstBadLine) {
        "port = 3 AB\nopen_device = ok\nopen_port = null 1-2\nget_port_list = overcount 3\nwrite_fail_at = 40\n"
        "crash_at_write = 41\n"
        "write_latency_us = 200\nwrite_bytes_per_second = 3125\nstats_file = C:\\temp\\sim.stats\n"
-       "capture_file = C:\\temp\\sim capture\n", 0},
+       "capture_file = C:\\temp\\sim capture\n",
+       0},
   };
   for (const auto& c : cases) {
     const sim::ConfigResult parsed = sim::ParseSimConfig(c.text);

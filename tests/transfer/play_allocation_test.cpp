@@ -51,7 +51,7 @@ TEST(Play, AllocatesNothing) {
 
   allocations = 0;
   counting = true;
-  probe = new int(7);  // shows that the count sees an allocation
+  probe = new int(7);                                                     // shows that the count sees an allocation
   player->Play(quiet, 500000, TransferLink{quiet, quiet, stop, &quiet});  // sleeping, then spinning
   counting = false;
   delete probe;

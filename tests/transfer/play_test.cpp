@@ -46,7 +46,8 @@ TEST(Play, ChunksMessagesIntoRingSlotsThatStayIntactForFifteenFurtherWrites) {
     EXPECT_EQ(0u, LoadUpdateFile(*rig.player, rig.file.path().c_str(), &s));
     const std::size_t writes = c.messages * c.sizes.size();
     EXPECT_TRUE(s.messages == c.messages && s.writes == writes && s.bytes == expected.size() &&
-                s.lastMessageTicks == c.messages) << "the summary counts what Play sends";
+                s.lastMessageTicks == c.messages)
+        << "the summary counts what Play sends";
 
     const std::uint8_t* ring = nullptr;
     for (int pass = 0; pass < 2; ++pass) {  // a second Play starts over at the first event and slot
@@ -73,22 +74,31 @@ TEST(Play, SendsEachMessageAtTheFirstReadingThatShowsItDueHoweverTheSleepsTurnOu
     std::vector<std::uint32_t> sentAt;  // ms after the start, per write, when spinning
     std::uint32_t firstWriteTakes;      // ms
   } cases[] = {
-      {"division 96: tick 96 is due at 500 ms; further chunks follow at once", 96,
-       Concat({{0x60, 0xF0, 0xA0, 0x20}, SyntheticFirmware(4128, 1), kEndOfTrack}), {500, 500}, 0},
-      {"Set Tempo to 250000 is ignored", 480,
+      {"division 96: tick 96 is due at 500 ms; further chunks follow at once",
+       96,
+       Concat({{0x60, 0xF0, 0xA0, 0x20}, SyntheticFirmware(4128, 1), kEndOfTrack}),
+       {500, 500},
+       0},
+      {"Set Tempo to 250000 is ignored",
+       480,
        {0x00, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90, /**/ 0x87, 0x40, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00},
-       {1000}, 0},
-      {"tick 0 goes at once; a note's delta counts; 1 ms apart", 480,
+       {1000},
+       0},
+      {"tick 0 goes at once; a note's delta counts; 1 ms apart",
+       480,
        {0x00, 0xF0, 0x01, 0xF7,        // tick 0
         0x83, 0x60, 0x90, 0x3C, 0x40,  // a note at tick 480, not sent
         0x83, 0x60, 0xF0, 0x01, 0xF7,  // tick 960
         0x01, 0xF0, 0x01, 0xF7,        // tick 961: 1001 ms
         0x00, 0xFF, 0x2F, 0x00},
-       {1, 1000, 1001}, 0},
-      {"pacing is absolute: a late message does not shift the rest", 480,
+       {1, 1000, 1001},
+       0},
+      {"pacing is absolute: a late message does not shift the rest",
+       480,
        {0x00, 0xF0, 0x01, 0xF7, /**/ 0x83, 0x60, 0xF0, 0x01, 0xF7, /**/ 0x83, 0x60, 0xF0, 0x01, 0xF7,
         /**/ 0x00, 0xFF, 0x2F, 0x00},
-       {1, 802, 1000}, 800},
+       {1, 802, 1000},
+       800},
   };
   const struct {
     const char* what;
@@ -132,23 +142,40 @@ TEST(Play, SendsOnlySysExByRunningStatusAndFailsOnABrokenTrackAsLoadingForetells
     std::vector<Bytes> sent;
     std::int32_t error;
     std::vector<std::uint32_t> progress;  // after each event, of a track that finishes
-    Bytes track1;  // a good track after track 0, whose bytes must never be read
+    Bytes track1;                         // a good track after track 0, whose bytes must never be read
   } cases[] = {
       {"a data byte after 0xF7 is another 0xF7 event, neither sent",
-       {0x00, 0xF7, 0x01, 0x11, /**/ 0x00, 0x01, 0x22, /**/ 0x00, 0xFF, 0x2F, 0x00}, {}, CSMF::kOk, {63, 78, 100}, {}},
+       {0x00, 0xF7, 0x01, 0x11, /**/ 0x00, 0x01, 0x22, /**/ 0x00, 0xFF, 0x2F, 0x00},
+       {},
+       CSMF::kOk,
+       {63, 78, 100},
+       {}},
       {"a data byte after SysEx is another SysEx",
        {0x00, 0xF0, 0x02, 0x11, 0xF7, /**/ 0x00, 0x03, 0x22, 0x33, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00},
-       {{0xF0, 0x11, 0xF7}, {0xF0, 0x22, 0x33, 0xF7}}, CSMF::kOk, {59, 81, 100}, {}},
+       {{0xF0, 0x11, 0xF7}, {0xF0, 0x22, 0x33, 0xF7}},
+       CSMF::kOk,
+       {59, 81, 100},
+       {}},
       {"a data byte after a meta event is another meta event",
        {0x00, 0xFF, 0x01, 0x01, 'a', /**/ 0x00, 0x01, 0x01, 'b', /**/ 0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F,
         0x00},
-       {{0xF0, 0xF7}}, CSMF::kOk, {52, 68, 84, 100}, {}},
+       {{0xF0, 0xF7}},
+       CSMF::kOk,
+       {52, 68, 84, 100},
+       {}},
       {"End of Track by running status ends the track",
-       {0x00, 0xFF, 0x01, 0x00, /**/ 0x00, 0x2F, 0x00, /**/ 0x00, 0xF0, 0x01, 0xF7}, {}, CSMF::kOk, {63, 78}, {}},
+       {0x00, 0xFF, 0x01, 0x00, /**/ 0x00, 0x2F, 0x00, /**/ 0x00, 0xF0, 0x01, 0xF7},
+       {},
+       CSMF::kOk,
+       {63, 78},
+       {}},
       {"channel events and their running status are skipped",
-       {0x00, 0x90, 0x3C, 0x40, /**/ 0x00, 0x3C, 0x00, /**/ 0x00, 0xC5, 0x01, /**/ 0x00, 0xF0, 0x01, 0xF7,
-        0x00, 0xFF, 0x2F, 0x00},
-       {{0xF0, 0xF7}}, CSMF::kOk, {46, 57, 69, 84, 100}, {}},
+       {0x00, 0x90, 0x3C, 0x40, /**/ 0x00, 0x3C, 0x00, /**/ 0x00, 0xC5, 0x01, /**/ 0x00, 0xF0, 0x01, 0xF7, 0x00, 0xFF,
+        0x2F, 0x00},
+       {{0xF0, 0xF7}},
+       CSMF::kOk,
+       {46, 57, 69, 84, 100},
+       {}},
       {"the track ends after a delta time", {0x00, 0xF0, 0x01, 0xF7, 0x00}, {{0xF0, 0xF7}}, CSMF::kNotFinished, {}, {}},
       {"End of Track without its length", {0x00, 0xFF, 0x2F}, {}, CSMF::kMalformed, {}, {}},
       {"0xF1 has no length rule", {0x00, 0xF1, 0x00, /**/ 0x00, 0xFF, 0x2F, 0x00}, {}, CSMF::kMalformed, {}, {}},
@@ -156,7 +183,11 @@ TEST(Play, SendsOnlySysExByRunningStatusAndFailsOnABrokenTrackAsLoadingForetells
       {"an unfinished delta time", {0x81}, {}, CSMF::kMalformed, {}, {}},
       // Bounds are track 0's, not the file's.
       {"track 0 without End of Track", {0x00, 0xF0, 0x01, 0xF7}, {{0xF0, 0xF7}}, CSMF::kMalformed, {}, goodTrack1},
-      {"a SysEx past track 0, not sent even in part", {0x00, 0xF0, 0x05, 0x11, 0x22}, {}, CSMF::kMalformed, {},
+      {"a SysEx past track 0, not sent even in part",
+       {0x00, 0xF0, 0x05, 0x11, 0x22},
+       {},
+       CSMF::kMalformed,
+       {},
        goodTrack1},
   };
   for (const auto& c : cases) {
@@ -174,13 +205,15 @@ TEST(Play, SendsOnlySysExByRunningStatusAndFailsOnABrokenTrackAsLoadingForetells
 
 TEST(Play, EndsAsFailedAtAStopOrAFailedWriteWithNothingAfterIt) {
   // At tick 0 a message of three chunks, at 1000 ms a small one.
-  const Bytes body = Concat({{0x00, 0xF0, 0xCE, 0x10}, SyntheticFirmware(10000, 1),  //
-                             {0x87, 0x40, 0xF0, 0x01, 0xF7}, kEndOfTrack});
+  const Bytes body = Concat({{0x00, 0xF0, 0xCE, 0x10},
+                             SyntheticFirmware(10000, 1),  //
+                             {0x87, 0x40, 0xF0, 0x01, 0xF7},
+                             kEndOfTrack});
   const struct {
     const char* what;
     Event at;
-    std::uint32_t n;  // the reading's ms, the write's call or the sleep's count
-    bool fail;        // that write fails rather than a stop coming
+    std::uint32_t n;                           // the reading's ms, the write's call or the sleep's count
+    bool fail;                                 // that write fails rather than a stop coming
     std::uint32_t written, sleeps, positions;  // no position for a message not wholly sent
   } cases[] = {
       {"a stop at the start", Event::kRead, 0, false, 0, 0, 0},
@@ -220,7 +253,10 @@ TEST(Play, ADivisionOfZeroFailsWithoutSending) {
 }
 
 TEST(TransferArithmetic, KeepsItsProductsWideAndNeverRoundsUp) {
-  const struct { const char* what; std::uint64_t got, expected; } cases[] = {
+  const struct {
+    const char* what;
+    std::uint64_t got, expected;
+  } cases[] = {
       {"a due time is truncated", DueMilliseconds(479, 500000, 480), 498},
       {"a timecode-looking division counts as ticks", DueMilliseconds(96, 500000, 0x8000), 1},
       // 4294967295 x 500000 / 480000 = 4473924265: its low word.

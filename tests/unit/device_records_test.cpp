@@ -6,9 +6,7 @@
 
 namespace {
 
-NodeRecord* Records(std::size_t n) {
-  return static_cast<NodeRecord*>(CoTaskMemAlloc(n * sizeof(NodeRecord)));
-}
+NodeRecord* Records(std::size_t n) { return static_cast<NodeRecord*>(CoTaskMemAlloc(n * sizeof(NodeRecord))); }
 
 TEST(DeviceOwnership, CountsOnlyRecordsHeldAndFreesEachListOnce) {
   OwnedNodeList list;
@@ -16,7 +14,7 @@ TEST(DeviceOwnership, CountsOnlyRecordsHeldAndFreesEachListOnce) {
   EXPECT_TRUE(list.held());
   EXPECT_EQ(1u, list.count());
   NodeList* slot = list.ResetAndGetAddress();  // frees the first list
-  slot->count = 2;  // a service that reports a count but no records
+  slot->count = 2;                             // a service that reports a count but no records
   EXPECT_FALSE(list.held());
   EXPECT_EQ(0u, list.count());
   slot->records = Records(2);

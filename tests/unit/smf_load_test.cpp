@@ -31,7 +31,7 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 }
 
 const Bytes kEndOfTrack = {0x00, 0xFF, 0x2F, 0x00};  // delta 0, End of Track
-const Bytes kHead = BuildHeader(0, 1, 480);  // format 0, one track, 480 ticks
+const Bytes kHead = BuildHeader(0, 1, 480);          // format 0, one track, 480 ticks
 const Bytes kEot = Chunk(4, kEndOfTrack);
 const Bytes kOneTrack = Concat({kHead, kEot});
 
@@ -57,8 +57,7 @@ TEST(SmfLoad, ReportsOnlyTheLoadErrorValues) {
       {"chunk exactly to the end", kOneTrack, 0},
       // A length that wraps the end position past 4 GiB back into the file.
       {"chunk length wraps", Concat({kHead, Chunk(0xFFFFFFF8u, kEndOfTrack)}), 7},
-      {"other chunk among the tracks", Concat({BuildHeader(1, 2, 480), kEot, {'X', 'F', 'I', 'H'}}),
-       7},
+      {"other chunk among the tracks", Concat({BuildHeader(1, 2, 480), kEot, {'X', 'F', 'I', 'H'}}), 7},
       {"gap before the chunk", Concat({kHead, {0}, kEot}), 7},
       // Zero ticks per quarter note cannot pace a transfer.
       {"division 0", Concat({BuildHeader(0, 1, 0), kEot}), 7},

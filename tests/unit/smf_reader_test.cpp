@@ -102,8 +102,8 @@ TEST(GetEventLength, FollowsTheRuleOfEachStatus) {
       {{0xFF}, {0x2F, 0x00}, 2, false},
       {{0x90}, {0x3C}, 0, true},  // one byte short
       {{0xC0}, {}, 0, true},
-      {{0xF1, 0xF8, 0x40, 0x00}, {0x00, 0x00}, 0, true},  // no length rule
-      {{0xF0}, {0x81, 0x00}, 0, true},                    // 128 bytes run past the end
+      {{0xF1, 0xF8, 0x40, 0x00}, {0x00, 0x00}, 0, true},        // no length rule
+      {{0xF0}, {0x81, 0x00}, 0, true},                          // 128 bytes run past the end
       {{0xF0}, {0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x00}, 0, true},  // wraps past 4 GiB
       // A length quantity that fails counts only the bytes taken up to the failure.
       {{0xF0}, {0x81, 0x81}, 2, true},

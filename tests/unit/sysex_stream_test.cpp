@@ -26,7 +26,7 @@ Bytes Track(std::size_t n) {
   TrackBuilder t;
   t.Delta(2).SysEx(Body(10)).Delta(1).Raw({0x90, 0x3C, 0x40, /**/ 0x00, 0x3C, 0x00, /**/ 0x00, 0xC0, 0x05});
   t.Delta(1).Meta(0x01, {'a'}).Delta(1).Raw({0x01, 0x01, 'b'}).Delta(1).SetTempo(250000);  // running meta
-  t.Delta(1).Raw({0xF7, 0x01, 0x7F}).Delta(5).SysEx(Body(n)).Delta(20).Raw({0x00});         // running SysEx
+  t.Delta(1).Raw({0xF7, 0x01, 0x7F}).Delta(5).SysEx(Body(n)).Delta(20).Raw({0x00});        // running SysEx
   return t.Delta(0).EndOfTrack().Delta(0).SysEx({0xF7}).body();
 }
 
@@ -63,8 +63,13 @@ TEST(SysExStream, RefusesWhatTheProgramRefuses) {
   pastEnd.pop_back();
   // No file, a header of length 7, a track past the file's end, division 0, no track; a data byte before any
   // status, 0xF1, a delta of five bytes, an End of Track whose length runs past the track.
-  std::vector<Bytes> files = {{}, longHeader, pastEnd, BuildSmf(0, 0, {eot}), BuildSmf(0, 96, {}),
-                              BuildSmf(0, 96, {{0x00, 0x40, 0x00}}), BuildSmf(0, 96, {{0x00, 0xF1, 0x00}}),
+  std::vector<Bytes> files = {{},
+                              longHeader,
+                              pastEnd,
+                              BuildSmf(0, 0, {eot}),
+                              BuildSmf(0, 96, {}),
+                              BuildSmf(0, 96, {{0x00, 0x40, 0x00}}),
+                              BuildSmf(0, 96, {{0x00, 0xF1, 0x00}}),
                               BuildSmf(0, 96, {{0x81, 0x81, 0x81, 0x81, 0x00}}),
                               BuildSmf(0, 96, {{0x00, 0xFF, 0x2F, 0x05}})};  // End of Track past the track
   // Track 0 cut anywhere before its End of Track is whole (the 4 bytes after it are never read).

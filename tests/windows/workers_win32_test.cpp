@@ -3,9 +3,9 @@
 // keep serving what a worker sends to the joining thread's windows. The logic
 // behind them is tested natively.
 
-#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -13,10 +13,10 @@
 #include "device/device_search_worker.h"
 #include "state/status_messages.h"
 #include "tests/device/search_rig.h"
+#include "tests/transfer/transfer_fakes.h"
 #include "transfer/performance_counter_win32.h"
 #include "transfer/progress_bar_win32.h"
 #include "transfer/transfer_thread_win32.h"
-#include "tests/transfer/transfer_fakes.h"
 
 namespace {
 

@@ -31,7 +31,8 @@ bool Contains(const std::vector<std::string>& texts, const std::string& text) {
 // (Wine's file-open dialog cannot take a path of 260 characters or more: the
 // in-process dialog test takes such a path from the file box on.)
 constexpr char kUnicodeFolder[] =
-    "\xE3\x83\x95\xE3\x82\xA1\xE3\x83\xBC\xE3\x83\xA0\xE3\x82\xA6\xE3\x82\xA7\xE3\x82\xA2 \xE6\x9B\xB4\xE6\x96\xB0 \xE2\x9C\x93";
+    "\xE3\x83\x95\xE3\x82\xA1\xE3\x83\xBC\xE3\x83\xA0\xE3\x82\xA6\xE3\x82\xA7\xE3\x82\xA2 \xE6\x9B\xB4\xE6\x96\xB0 "
+    "\xE2\x9C\x93";
 constexpr char kUnicodeFile[] = "t6 \xE2\x80\x93 \xE7\x89\x88.mid";
 
 struct DeviceCase {
@@ -95,13 +96,13 @@ TEST_P(FullUpdate, TheDeviceReceivesTheFilesSysExStreamOnTimeAndCloseEndsTheProg
 
 // Each device through another driver service; the model and the service's
 // class make no other difference to the search (tested natively).
-INSTANTIATE_TEST_SUITE_P(
-    DevicesAndServices, FullUpdate,
-    testing::Values(
-        DeviceCase{"t6_fw", e2e::kT6, e2e::kTransferComplete, 0, false},
-        DeviceCase{"t10_qbus", "classes = qbus\n" + std::string(e2e::kT10), e2e::kTransferComplete, 0, true},
-        DeviceCase{"write_fails", "write_fail_at = 5\n" + std::string(e2e::kT6), "FW communication error!!", 5, true}),
-    [](const testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(DevicesAndServices, FullUpdate,
+                         testing::Values(DeviceCase{"t6_fw", e2e::kT6, e2e::kTransferComplete, 0, false},
+                                         DeviceCase{"t10_qbus", "classes = qbus\n" + std::string(e2e::kT10),
+                                                    e2e::kTransferComplete, 0, true},
+                                         DeviceCase{"write_fails", "write_fail_at = 5\n" + std::string(e2e::kT6),
+                                                    "FW communication error!!", 5, true}),
+                         [](const testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
 
 struct SearchCase {
   const char* name;
@@ -122,7 +123,8 @@ TEST_P(Search, EndsWithTheMessageOfTheStepThatFailedLast) {
   ASSERT_TRUE(window);
   const std::string searching = "Searching for FW device...";
   ASSERT_EQ(op::WaitEnd::kHeld, window.WaitForText(op::kStatus, searching, 2000));
-  ASSERT_EQ(op::WaitEnd::kHeld, op::WaitOnWindow(window, [&] { return window.Text(op::kStatus) != searching; }, 30000));
+  ASSERT_EQ(op::WaitEnd::kHeld, op::WaitOnWindow(
+                                    window, [&] { return window.Text(op::kStatus) != searching; }, 30000));
   window.WaitForText(op::kPortName, GetParam().port, 1000);
   EXPECT_EQ(GetParam().status, window.Text(op::kStatus));
   EXPECT_EQ(GetParam().port, window.Text(op::kPortName));
@@ -141,10 +143,10 @@ TEST_P(Search, EndsWithTheMessageOfTheStepThatFailedLast) {
 // service end to end by a full update.
 INSTANTIATE_TEST_SUITE_P(
     Steps, Search,
-    testing::Values(
-        SearchCase{"open_port_null", "open_port = null\nnode = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n",
-                   "Can not open FW port!!", ""},
-        SearchCase{"switched_on_later", "node = 1 2 0x000A7610 0x7606 from=4\nport = 9 FIRM\n", "", "FIRM"}),
+    testing::Values(SearchCase{"open_port_null", "open_port = null\nnode = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n",
+                               "Can not open FW port!!", ""},
+                    SearchCase{"switched_on_later", "node = 1 2 0x000A7610 0x7606 from=4\nport = 9 FIRM\n", "",
+                               "FIRM"}),
     [](const testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.name); });
 
 // A cancel in the platform's file-open dialog after a pick leaves no file and
@@ -194,8 +196,8 @@ TEST(Keyboard, OnlyNavigationEnterAndEscWhenIdleDoAnything) {
   // Close, and Enter ends the program rather than opening About again.
   window.PressKey(VK_RETURN, op::kAbout);
   ASSERT_EQ(op::WaitEnd::kHeld, window.WaitForText(op::kStart, "Close", kTransferBoundMs));
-  EXPECT_TRUE(Contains(op::AnswerBox(window.pid(), op::kAboutTitle, 5000).texts,
-                       "t6/t10 Update Program Version 1.0.1"));
+  EXPECT_TRUE(
+      Contains(op::AnswerBox(window.pid(), op::kAboutTitle, 5000).texts, "t6/t10 Update Program Version 1.0.1"));
   EXPECT_TRUE(op::WaitUntil([&] { return window.FocusedId() == op::kStart; }, 3000));
   window.PressKey(VK_RETURN);
   DWORD exitCode = 1;

@@ -3,8 +3,8 @@
 // operator: it knows the program only by its window and controls.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -119,8 +119,8 @@ class Run {
     if (exitCode != 0) return ::testing::AssertionFailure() << "exit code " << exitCode;
     if (!folder_.LoadReport(report)) return ::testing::AssertionFailure() << "no simulator report";
     if (report.stats.liveObjects != 0 || report.stats.unfreedLists != 0) {
-      return ::testing::AssertionFailure() << report.stats.liveObjects << " live objects, "
-                                           << report.stats.unfreedLists << " unfreed lists";
+      return ::testing::AssertionFailure()
+             << report.stats.liveObjects << " live objects, " << report.stats.unfreedLists << " unfreed lists";
     }
     return ::testing::AssertionSuccess();
   }
@@ -152,8 +152,7 @@ inline Bytes UpdateFile(std::uint32_t spacingTicks = 48) {
 
 // Browse, the file into the file-open dialog, Start. pressed gets a counter
 // reading from before the press: the transfer starts after it.
-inline bool StartTransfer(const op::UpdaterWindow& window, const std::string& path,
-                          std::uint64_t* pressed = nullptr) {
+inline bool StartTransfer(const op::UpdaterWindow& window, const std::string& path, std::uint64_t* pressed = nullptr) {
   if (!window.Click(op::kBrowse) || !op::OpenFile(window.pid(), path, 10000)) return false;
   window.Sync();
   LARGE_INTEGER now;

@@ -95,7 +95,8 @@ TEST(UpdateDialog, TakesAnyPathAndHoldsTheSessionOnlyWhileSending) {
   const TempFolder folder(folderName + "\xE3\x83\x95\xE3\x82\xA1\xE3\x83\xBC\xE3\x83\xA0 \xE2\x9C\x93");
   // Two messages a second apart: time to ask while the transfer runs.
   const Bytes bytes = BuildSmf(
-      0, 480, {TrackBuilder().Delta(0).SysEx({0x01, 0xF7}).Delta(960).SysEx({0x02, 0xF7}).Delta(0).EndOfTrack().body()});
+      0, 480,
+      {TrackBuilder().Delta(0).SysEx({0x01, 0xF7}).Delta(960).SysEx({0x02, 0xF7}).Delta(0).EndOfTrack().body()});
   const TempFile file(bytes, folder.path() / std::filesystem::u8path("t6 \xE2\x80\x93 \xE7\x89\x88.mid"));
   ASSERT_GT(file.path().size(), 300u);
 
@@ -107,7 +108,8 @@ TEST(UpdateDialog, TakesAnyPathAndHoldsTheSessionOnlyWhileSending) {
   EXPECT_GT(SendMessageW(run.Item(IDC_FILE_NAME), EM_GETFIRSTVISIBLELINE, 0, 0), 0) << "scrolled to the end";
   ASSERT_TRUE(run.Enabled(IDC_START));
 
-  SendMessageW(run.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), reinterpret_cast<LPARAM>(run.Item(IDC_START)));
+  SendMessageW(run.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED),
+               reinterpret_cast<LPARAM>(run.Item(IDC_START)));
   ASSERT_TRUE(run.RunUntil([&] { return ItemText(run.hwnd(), IDC_STATUS) == "Installing..."; }));
   EXPECT_FALSE(SessionMayEnd(run.hwnd()));
   ASSERT_TRUE(run.RunUntil([&] { return ItemText(run.hwnd(), IDC_START) == "Close"; }));

@@ -114,25 +114,28 @@ bool UpdaterWindow::Enabled(int id) const { return IsWindowEnabled(GetDlgItem(hw
 
 int UpdaterWindow::Progress() const {
   DWORD_PTR position = 0;
-  SendMessageTimeoutW(GetDlgItem(hwnd_, kProgress), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG,
-                      kSendTimeoutMs, &position);
+  SendMessageTimeoutW(GetDlgItem(hwnd_, kProgress), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &position);
   return static_cast<int>(position);
 }
 
 WaitEnd UpdaterWindow::WaitForReady(DWORD boundMs) const {
-  return WaitOnWindow(*this, [&] { return Text(kPortName) == "FIRM" && Enabled(kBrowse); }, boundMs);
+  return WaitOnWindow(
+      *this, [&] { return Text(kPortName) == "FIRM" && Enabled(kBrowse); }, boundMs);
 }
 
 WaitEnd UpdaterWindow::WaitForText(int id, const std::string& text, DWORD boundMs) const {
-  return WaitOnWindow(*this, [&] { return Text(id) == text; }, boundMs);
+  return WaitOnWindow(
+      *this, [&] { return Text(id) == text; }, boundMs);
 }
 
 WaitEnd UpdaterWindow::WaitForEnabled(int id, DWORD boundMs) const {
-  return WaitOnWindow(*this, [&] { return Enabled(id); }, boundMs);
+  return WaitOnWindow(
+      *this, [&] { return Enabled(id); }, boundMs);
 }
 
 WaitEnd UpdaterWindow::WaitForProgress(int percent, DWORD boundMs) const {
-  return WaitOnWindow(*this, [&] { return Progress() >= percent; }, boundMs);
+  return WaitOnWindow(
+      *this, [&] { return Progress() >= percent; }, boundMs);
 }
 
 int UpdaterWindow::FocusedId() const {

@@ -5,9 +5,9 @@
 // progress, start, about. Exit status: 0 done, 1 not done in time, 2 usage,
 // 3 the button is disabled, 4 the updater's window is not there (gone, so that
 // a wait can never hold any more, or never shown).
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <shellapi.h>
 
@@ -30,8 +30,8 @@ struct NamedControl {
   int id;
 };
 constexpr NamedControl kControls[] = {
-    {"port", op::kPortName}, {"file", op::kFileName}, {"browse", op::kBrowse}, {"status", op::kStatus},
-    {"progress", op::kProgress}, {"start", op::kStart}, {"about", op::kAbout},
+    {"port", op::kPortName},     {"file", op::kFileName}, {"browse", op::kBrowse}, {"status", op::kStatus},
+    {"progress", op::kProgress}, {"start", op::kStart},   {"about", op::kAbout},
 };
 
 int ControlId(const char* name) {
