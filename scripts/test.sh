@@ -80,7 +80,9 @@ run_check() {
   rm -f "$log"
 }
 
-# The program's own code against clang-tidy's checks, natively and as Win32.
+# Every C++ file as .clang-format says, and the program's own code against
+# clang-tidy's checks, natively and as Win32.
+run_check clang-format '^clang-format:' bash scripts/format.sh --check
 run_check clang-tidy '^clang-tidy:' bash scripts/tidy.sh
 # The release: built twice from HEAD in two clean folders, it must come out
 # the same to the byte.
