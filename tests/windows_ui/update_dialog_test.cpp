@@ -197,7 +197,8 @@ TEST(UpdaterExecutable, CarriesItsVersionManifestAndIcon) {
 
   const std::string manifest = ResourceBytes(exe, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
   for (const char* part : {"Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"", "level=\"asInvoker\"",
-                           "<dpiAware", "true/pm", "PerMonitorV2", "supportedOS"}) {
+                           "<dpiAware", "true/pm", "PerMonitorV2", "supportedOS",
+                           "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true<"}) {
     EXPECT_NE(std::string::npos, manifest.find(part)) << part;
   }
 
