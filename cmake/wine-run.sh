@@ -13,16 +13,28 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"  # no Mono/Gecko installers
 
+want_arch=${WINEARCH:-win64}
+if [ -f "$prefix/system.reg" ] && ! grep -qx "#arch=$want_arch" "$prefix/system.reg"; then
+  echo "wine-run.sh: $prefix is not a $want_arch prefix: delete it and run again" >&2
+  exit 127
+fi
+
 # A 64-bit prefix runs under the 64-bit loader: once Debian's wine32 is
 # installed, `wine` is the 32-bit one, which cannot start a 64-bit program.
 wine=wine
-if [ "${WINEARCH:-win64}" = win64 ]; then
+if [ "$want_arch" = win64 ]; then
   for candidate in wine64 /usr/lib/wine/wine64; do
     if command -v "$candidate" >/dev/null 2>&1; then
       wine=$candidate
       break
     fi
   done
+  if [ "$wine" = wine ]; then
+    # The 32-bit loader would make a 32-bit prefix and then refuse every
+    # 64-bit program with "Bad EXE format".
+    echo "wine-run.sh: no 64-bit Wine loader (wine64) for $prefix: run scripts/install-deps.sh" >&2
+    exit 127
+  fi
 fi
 
 mkdir -p "$(dirname "$prefix")"

@@ -3,10 +3,12 @@
 # already has them all starts at once.
 set -euo pipefail
 
-# wine32 (i386) runs the 32-bit build's tests; python3 writes the release zip.
+# wine64 runs the 64-bit build's tests and wine32 (i386) the 32-bit build's:
+# `wine` alone is satisfied by either, and with i386 enabled apt may pick only
+# wine32. python3 writes the release zip.
 packages=(cmake ninja-build g++ googletest libbenchmark-dev clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-          wine wine32:i386 xvfb xdotool imagemagick
+          wine wine64 wine32:i386 xvfb xdotool imagemagick
           fonts-wine fonts-vlgothic zlib1g-dev gcovr python3 clang-tidy clang-format)
 
 missing=()
