@@ -14,10 +14,6 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"  # no Mono/Gecko installers
 
 want_arch=${WINEARCH:-win64}
-if [ -f "$prefix/system.reg" ] && ! grep -qx "#arch=$want_arch" "$prefix/system.reg"; then
-  echo "wine-run.sh: $prefix is not a $want_arch prefix: delete it and run again" >&2
-  exit 127
-fi
 
 # A 64-bit prefix runs under the 64-bit loader: once Debian's wine32 is
 # installed, `wine` is the 32-bit one, which cannot start a 64-bit program.
@@ -40,6 +36,11 @@ fi
 mkdir -p "$(dirname "$prefix")"
 (
   flock 9
+  # Under the lock: a prefix being made by another run is complete by now.
+  if [ -f "$prefix/system.reg" ] && ! grep -qx "#arch=$want_arch" "$prefix/system.reg"; then
+    echo "wine-run.sh: $prefix is not a $want_arch prefix: delete it and run again" >&2
+    exit 127
+  fi
   if [ ! -f "$prefix/.t6-ready-3" ]; then
     "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-
     # Without a window manager (Xvfb), Wine would wait about 2 s for one each
