@@ -3,9 +3,11 @@
 #   wine-run.sh <prefix-dir> <program.exe> [args...]
 # The prefix is created on first use, 32-bit when WINEARCH=win32 is set (the
 # 32-bit build's), 64-bit otherwise. Wine's helper processes (wineserver,
-# services, explorer) are started here with their output on /dev/null: they
-# outlive the program, and if they inherited a pipe of ctest's, ctest would
-# wait for that pipe forever. Nor may they inherit the lock's descriptor.
+# services, explorer) outlive the program, and if they inherited a pipe of
+# ctest's, ctest would wait for that pipe forever: the server and the services
+# are started here with their output on /dev/null, and a program whose output
+# is a pipe writes to files that are copied to the pipe until it ends. Nor may
+# they inherit the lock's descriptor.
 set -euo pipefail
 
 prefix=$(realpath -m "$1"); shift
@@ -33,7 +35,7 @@ if [ "$want_arch" = win64 ]; then
   fi
 fi
 
-mkdir -p "$(dirname "$prefix")"
+mkdir -p "$prefix"
 (
   flock 9
   # Under the lock: a prefix being made by another run is complete by now.
@@ -41,6 +43,15 @@ mkdir -p "$(dirname "$prefix")"
     echo "wine-run.sh: $prefix is not a $want_arch prefix: delete it and run again" >&2
     exit 127
   fi
+  # The server first, kept up between programs (a cold start costs seconds);
+  # it ends by itself a minute after the last program, or at `wineserver -k`.
+  # Started by any other Wine command it would end the moment no program runs
+  # (Debian's wrapper gives it -p0), and the next program would start it again
+  # with the prefix's services, all holding that program's output: a test of
+  # ctest's then never ends. It fails when a server is already up, and then
+  # the prefix's services are too.
+  server_started=false
+  if wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then server_started=true; fi
   if [ ! -f "$prefix/.t6-ready-3" ]; then
     "$wine" wineboot -i </dev/null >/dev/null 2>&1 9>&-
     # Without a window manager (Xvfb), Wine would wait about 2 s for one each
@@ -55,13 +66,27 @@ mkdir -p "$(dirname "$prefix")"
       "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'VL Gothic' /f </dev/null >/dev/null 2>&1 9>&-
     done
     touch "$prefix/.t6-ready-3"
-  fi
-  # Keeps the server up between programs (a cold start costs seconds); it ends
-  # by itself a minute after the last program, or at `wineserver -k`. It fails
-  # when a server is already up, and then the prefix's services are too.
-  if wineserver -p60 </dev/null >/dev/null 2>&1 9>&-; then
+  elif $server_started; then
     "$wine" wineboot </dev/null >/dev/null 2>&1 9>&-
   fi
 ) 9>"$prefix.lock"
 
+# Wine starts its desktop process (explorer) again, from whichever program
+# next makes a window, a second after the last program that had one ended: it
+# would hold that program's stderr. So the program writes to unlinked files,
+# and a copier follows each into the pipe until the program (this process,
+# after the exec) ends; a kill on timeout ends them too.
+follow() {  # follow <fd of the program's output> <fd to copy it to>
+  local file
+  file=$(mktemp)
+  exec {writer}>"$file" {reader}<"$file"
+  rm -f "$file"
+  tail -c +1 -s 0.1 -f --pid=$$ <&"$reader" >&"$2" {writer}>&- &
+  exec {reader}<&-
+  eval "exec $1>&$writer {writer}>&-"
+}
+if [ -p /dev/stdout ] || [ -p /dev/stderr ]; then
+  follow 2 2
+  follow 1 1
+fi
 exec "$wine" "$@"
