@@ -6,11 +6,9 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <string>
-#include <vector>
 
 #include "tests/windows_e2e/updater_run.h"
 #include "tools/sysex_stream.h"
@@ -18,13 +16,8 @@
 namespace {
 
 using e2e::kExitBoundMs;
-using e2e::kTransferBoundMs;
 using e2e::Update;
 using e2e::UpdateFile;
-
-bool Contains(const std::vector<std::string>& texts, const std::string& text) {
-  return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
 
 // Folder and file names outside every ANSI code page, as an operator's
 // Downloads folder may have them: "ファームウェア 更新 ✓" and "t6 – 版.mid".
@@ -167,41 +160,6 @@ TEST(Browse, ACancelAfterAPickLeavesNoFile) {
   window.Close();
   DWORD exitCode = 1;
   EXPECT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode));
-}
-
-// The key filter sits in the updater's own message loop, before the dialog
-// manager: what each key does is tested natively.
-TEST(Keyboard, OnlyNavigationEnterAndEscWhenIdleDoAnything) {
-  const TempFile file(UpdateFile(480));  // about 11 s of transfer: time to press Esc
-  e2e::Run run(e2e::kT6);
-  const op::UpdaterWindow window = run.Ready();
-  ASSERT_TRUE(window);
-
-  // Enter on the file box with no file warns; Space on Browse, which the
-  // dialog manager would press, does nothing.
-  window.PressKey(VK_RETURN, op::kFileName);
-  EXPECT_TRUE(Contains(op::AnswerBox(window.pid(), op::kUpdaterTitle, 5000).texts, "Input Update File!!"));
-  window.PressKey(VK_SPACE, op::kBrowse);
-  EXPECT_FALSE(op::CancelOpen(window.pid(), 500));
-
-  ASSERT_TRUE(window.Click(op::kBrowse) && op::OpenFile(window.pid(), file.path(), 10000));
-  window.Sync();
-  window.PressKey(VK_RETURN, op::kStart);
-  ASSERT_TRUE(e2e::Installing(window));
-  window.PressKey(VK_ESCAPE);
-  Sleep(500);
-  EXPECT_TRUE(run.process().Running()) << "Esc must not end a transfer";
-
-  // The About box open while the transfer ends: once it closes, the focus is on
-  // Close, and Enter ends the program rather than opening About again.
-  window.PressKey(VK_RETURN, op::kAbout);
-  ASSERT_EQ(op::WaitEnd::kHeld, window.WaitForText(op::kStart, "Close", kTransferBoundMs));
-  EXPECT_TRUE(
-      Contains(op::AnswerBox(window.pid(), op::kAboutTitle, 5000).texts, "t6/t10 Update Program Version 1.0.1"));
-  EXPECT_TRUE(op::WaitUntil([&] { return window.FocusedId() == op::kStart; }, 3000));
-  window.PressKey(VK_RETURN);
-  DWORD exitCode = 1;
-  EXPECT_TRUE(run.process().WaitForExit(kExitBoundMs, exitCode)) << "Enter on Close ends the program";
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ std::string ClassOf(HWND window) {
 }
 
 struct TopLevelSearch {
+  bool visibleOnly;
   DWORD pid;
   const std::string* title;
   const std::string* className;
@@ -39,7 +40,7 @@ struct TopLevelSearch {
 // default calling convention, which is not CALLBACK on 32-bit Windows.
 BOOL CALLBACK MatchTopLevel(HWND window, LPARAM context) {
   auto& s = *reinterpret_cast<TopLevelSearch*>(context);
-  if (!IsWindowVisible(window)) return TRUE;
+  if (s.visibleOnly && !IsWindowVisible(window)) return TRUE;
   if (s.pid != 0 && ProcessOf(window) != s.pid) return TRUE;
   if (ClassOf(window) != *s.className || (!s.title->empty() && TextOf(window) != *s.title)) return TRUE;
   if (!(*s.accept)(window)) return TRUE;
@@ -48,10 +49,10 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM context) {
 }
 
 // A visible top-level window of pid (0: any) whose title ("" for any) and
-// class match and which passes accept.
+// class match and which passes accept; with visibleOnly false, a hidden one too.
 HWND FindTopLevel(DWORD pid, const std::string& title, const std::string& className,
-                  const std::function<bool(HWND)>& accept) {
-  TopLevelSearch search{pid, &title, &className, &accept, nullptr};
+                  const std::function<bool(HWND)>& accept, bool visibleOnly = true) {
+  TopLevelSearch search{visibleOnly, pid, &title, &className, &accept, nullptr};
   EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -150,11 +151,11 @@ void UpdaterWindow::Sync() const {
   SendMessageTimeoutW(hwnd_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
 }
 
-void UpdaterWindow::Focus(int id) const {
+bool UpdaterWindow::Focus(int id) const {
   // A window in the background has no focus to move.
   SetForegroundWindow(hwnd_);
   PostMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwnd_, id)), TRUE);
-  WaitUntil([&] { return FocusedId() == id; }, 2000);
+  return WaitUntil([&] { return FocusedId() == id; }, 5000);
 }
 
 bool UpdaterWindow::Click(int id) const {
@@ -217,6 +218,11 @@ bool OpenFile(DWORD pid, const std::string& path, DWORD boundMs) {
   // A path that does not exist keeps the dialog open behind a box of its own.
   // Gone, not merely hidden: the updater has then left the dialog's loop.
   return WaitUntil([&] { return !IsWindow(dialog); }, 3000);
+}
+
+bool HasOpenDialog(DWORD pid) {
+  return FindTopLevel(
+             pid, "Open", "#32770", [](HWND) { return true; }, false) != nullptr;
 }
 
 bool CancelOpen(DWORD pid, DWORD boundMs) {

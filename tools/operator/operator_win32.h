@@ -66,8 +66,9 @@ class UpdaterWindow {
   // given before (a click, the end of a file-open dialog).
   void Sync() const;
   // Brings the window to the front and moves the focus to the control, as a
-  // click into it would.
-  void Focus(int id) const;
+  // click into it would; true once the updater has done so. The move is posted
+  // behind whatever was posted before it (a key): that has been handled too.
+  bool Focus(int id) const;
   // A click on an enabled button; false (and nothing done) when it is disabled.
   bool Click(int id) const;
   // A key pressed while the focus is where it is: posted to the focused
@@ -101,6 +102,9 @@ bool DismissBoxes(DWORD pid, DWORD boundMs);
 bool OpenFile(DWORD pid, const std::string& path, DWORD boundMs);
 // Presses Cancel in the file-open dialog.
 bool CancelOpen(DWORD pid, DWORD boundMs);
+// Whether process pid has a file-open dialog, shown or not yet: a modal
+// dialog shows itself only once it has handled what was queued for its thread.
+bool HasOpenDialog(DWORD pid);
 
 // A box (message box, About box) of process pid titled title: returns the
 // texts it shows and presses its OK button. found is false when none came.

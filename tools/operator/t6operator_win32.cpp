@@ -224,8 +224,7 @@ int Run(int argc, char** argv) {
   if (command == "focus" && arg(2)) {
     const int id = ControlId(arg(2));
     if (id == 0) return Usage();
-    window.Focus(id);
-    return window.FocusedId() == id ? 0 : 1;
+    return window.Focus(id) ? 0 : 1;
   }
   if (command == "key" && arg(2)) {
     const int id = arg(3) ? ControlId(arg(3)) : 0;
