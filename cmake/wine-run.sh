@@ -33,6 +33,17 @@ if [ "$want_arch" = win64 ]; then
     echo "wine-run.sh: no 64-bit Wine loader (wine64) for $prefix: run scripts/install-deps.sh" >&2
     exit 127
   fi
+else
+  runs=0
+  "$(dirname "$0")/runs-32-bit.sh" || runs=$?
+  if [ "$runs" -eq 2 ]; then
+    echo "wine-run.sh: no 32-bit Wine loader (wine32): run scripts/install-deps.sh" >&2
+    exit 127
+  elif [ "$runs" -ne 0 ]; then
+    echo "wine-run.sh: this machine runs no 32-bit programs (its kernel's ia32 emulation is off)," \
+         "so Wine cannot run the 32-bit build's programs here" >&2
+    exit 126
+  fi
 fi
 
 mkdir -p "$prefix"
