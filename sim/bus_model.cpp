@@ -33,6 +33,13 @@ std::uint32_t ListCount(std::size_t records, bool overcount) {
 
 }  // namespace
 
+void TakeLatency(Clock& clock, const CallLatency& latency, std::uint32_t call) {
+  if (!latency.Hits(call)) return;
+  do {
+    clock.SleepMicroseconds(latency.forever ? 3600000000u : latency.us);
+  } while (latency.forever);
+}
+
 void NotifyTaskMemFreed(void* block) {
   std::lock_guard<std::mutex> lock(registryMutex);
   for (BusModel* model : Registry()) model->ListFreed(block);
@@ -73,23 +80,35 @@ void BusModel::ObjectDestroyed() {
   }
 }
 
+std::uint32_t BusModel::BeginCall(std::uint32_t SimStats::*counter, const CallLatency& latency) {
+  std::uint32_t call = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    call = ++(stats_.*counter);
+  }
+  TakeLatency(*clock_, latency, call);
+  return call;
+}
+
 void BusModel::ServiceCreated(ServiceClass serviceClass) {
   std::lock_guard<std::mutex> lock(mutex_);
   ++(serviceClass == ServiceClass::kFW ? stats_.servicesFW : stats_.servicesQBus);
 }
 
-bool BusModel::Listed(std::size_t node) const { return config_.nodes[node].fromCall <= stats_.nodeListCalls; }
+bool BusModel::Listed(std::size_t node, std::uint32_t nodeListCall) const {
+  return config_.nodes[node].fromCall <= nodeListCall;
+}
 
 HRESULT BusModel::GetNodeList(NodeList* list) {
   if (list == nullptr) return E_POINTER;
   *list = NodeList{};
+  const std::uint32_t call = BeginCall(&SimStats::nodeListCalls, config_.getNodeListLatency);
   std::lock_guard<std::mutex> lock(mutex_);
-  const std::uint32_t call = ++stats_.nodeListCalls;
   const bool overcount = config_.getNodeList.Hits(call) && config_.getNodeList.mode == FaultMode::kOvercount;
   if (config_.getNodeList.Hits(call) && !overcount) return E_FAIL;
   std::vector<std::size_t> listed;
   for (std::size_t i = 0; i < config_.nodes.size(); ++i) {
-    if (Listed(i)) listed.push_back(i);
+    if (Listed(i, call)) listed.push_back(i);
   }
   NodeRecord* records = AllocateRecords<NodeRecord>(listed.size());
   if (records == nullptr) return E_OUTOFMEMORY;
@@ -107,15 +126,15 @@ HRESULT BusModel::GetNodeList(NodeList* list) {
 }
 
 OpenOutcome BusModel::OpenDevice(std::uint32_t word0, std::uint32_t word1) {
+  const std::uint32_t call = BeginCall(&SimStats::openDeviceCalls, config_.openDeviceLatency);
   std::lock_guard<std::mutex> lock(mutex_);
-  const std::uint32_t call = ++stats_.openDeviceCalls;
   OpenOutcome outcome;
   if (config_.openDevice.Hits(call)) {
     if (config_.openDevice.mode == FaultMode::kNull) outcome.result = S_OK;
     return outcome;
   }
   for (std::size_t i = 0; i < config_.nodes.size(); ++i) {
-    if (config_.nodes[i].word0 == word0 && config_.nodes[i].word1 == word1 && Listed(i)) {
+    if (config_.nodes[i].word0 == word0 && config_.nodes[i].word1 == word1 && Listed(i, stats_.nodeListCalls)) {
       return {S_OK, true, i};
     }
   }
@@ -125,8 +144,8 @@ OpenOutcome BusModel::OpenDevice(std::uint32_t word0, std::uint32_t word1) {
 HRESULT BusModel::GetPortList(std::size_t node, PortList* list) {
   if (list == nullptr) return E_POINTER;
   *list = PortList{};
+  const std::uint32_t call = BeginCall(&SimStats::portListCalls, config_.getPortListLatency);
   std::lock_guard<std::mutex> lock(mutex_);
-  const std::uint32_t call = ++stats_.portListCalls;
   const bool overcount = config_.getPortList.Hits(call) && config_.getPortList.mode == FaultMode::kOvercount;
   if (config_.getPortList.Hits(call) && !overcount) return E_FAIL;
   const std::vector<PortEntry>& ports = config_.nodes[node].ports;
@@ -143,8 +162,8 @@ HRESULT BusModel::GetPortList(std::size_t node, PortList* list) {
 }
 
 OpenOutcome BusModel::OpenPort(std::size_t node, std::uint32_t portId) {
+  const std::uint32_t call = BeginCall(&SimStats::openPortCalls, config_.openPortLatency);
   std::lock_guard<std::mutex> lock(mutex_);
-  const std::uint32_t call = ++stats_.openPortCalls;
   OpenOutcome outcome;
   if (config_.openPort.Hits(call)) {
     if (config_.openPort.mode == FaultMode::kNull) outcome.result = S_OK;

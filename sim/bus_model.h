@@ -59,7 +59,10 @@ class BusModel {
   std::vector<CapturedWrite> Writes() const;
 
  private:
-  bool Listed(std::size_t node) const;  // under mutex_
+  bool Listed(std::size_t node, std::uint32_t nodeListCall) const;
+  // Counts one call of an operation and returns its number; then takes the
+  // configured time, outside the lock, so that the report can still be read.
+  std::uint32_t BeginCall(std::uint32_t SimStats::*counter, const CallLatency& latency);
 
   const SimConfig config_;
   const std::shared_ptr<Clock> clock_;
@@ -70,6 +73,9 @@ class BusModel {
   std::vector<CapturedWrite> writes_;
   std::function<void(const BusModel&)> idle_;
 };
+
+// Takes the time latency sets for call number call of its operation.
+void TakeLatency(Clock& clock, const CallLatency& latency, std::uint32_t call);
 
 // Reports a CoTaskMemFree to every model alive; the platform's free tracking calls it.
 void NotifyTaskMemFreed(void* block);

@@ -23,6 +23,7 @@ namespace {
 
 HMODULE thisModule = nullptr;
 std::atomic<long> serverLocks{0};
+std::atomic<std::uint32_t> classObjectCalls{0};  // of the process, whichever session they reach
 
 sim::SimConfig ConfigFromEnvironment() {
   char path[MAX_PATH * 2];
@@ -158,7 +159,9 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
                           : IsEqualCLSID(clsid, qbus::kClsidQBus) ? &qbusFactory
                                                                   : nullptr;
   try {
-    if (factory == nullptr || !sim::ServesClass(server.Session()->config(), clsid)) {
+    const std::shared_ptr<sim::BusModel> session = server.Session();
+    sim::TakeLatency(*sim::MakeSystemClock(), session->config().classObjectLatency, ++classObjectCalls);
+    if (factory == nullptr || !sim::ServesClass(session->config(), clsid)) {
       return CLASS_E_CLASSNOTAVAILABLE;
     }
   } catch (...) {

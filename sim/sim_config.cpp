@@ -67,6 +67,16 @@ bool ParseName(const std::string& s, std::uint32_t& name) {
   return true;
 }
 
+// <n> (calls 1 to n), <a>-<b> or <a>- (call a on).
+bool ParseCalls(const std::string& calls, std::uint32_t& first, std::uint32_t& last) {
+  first = 1;
+  last = kAllCalls;
+  const auto dash = calls.find('-');
+  if (dash == std::string::npos) return ParseNumber(calls, last) && last > 0;
+  if (!ParseNumber(calls.substr(0, dash), first) || first == 0) return false;
+  return dash + 1 == calls.size() || (ParseNumber(calls.substr(dash + 1), last) && last >= first);
+}
+
 // other: the mode besides ok and fail that this operation takes ("null" for
 // an open, "overcount" for a list).
 bool ParseFault(const std::vector<std::string>& words, FaultMode other, Fault& fault) {
@@ -85,12 +95,15 @@ bool ParseFault(const std::vector<std::string>& words, FaultMode other, Fault& f
   }
   fault.first = 1;
   fault.last = kAllCalls;
-  if (words.size() == 1) return true;
-  const std::string& calls = words[1];
-  const auto dash = calls.find('-');
-  if (dash == std::string::npos) return ParseNumber(calls, fault.last) && fault.last > 0;
-  if (!ParseNumber(calls.substr(0, dash), fault.first) || fault.first == 0) return false;
-  return dash + 1 == calls.size() || (ParseNumber(calls.substr(dash + 1), fault.last) && fault.last >= fault.first);
+  return words.size() == 1 || ParseCalls(words[1], fault.first, fault.last);
+}
+
+bool ParseLatency(const std::vector<std::string>& words, CallLatency& latency) {
+  if (words.empty() || words.size() > 2) return false;
+  latency = CallLatency{};
+  latency.forever = words[0] == "hang";
+  if (!latency.forever && !ParseNumber(words[0], latency.us)) return false;
+  return words.size() == 1 || ParseCalls(words[1], latency.first, latency.last);
 }
 
 // Applies one "key = value" line; returns an error text, empty on success.
@@ -141,6 +154,20 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
       const char* other = f.other == FaultMode::kNull ? "null" : "overcount";
       return ParseFault(words, f.other, config.*f.fault) ? std::string{}
                                                          : key + " takes ok, fail [<calls>] or " + other + " [<calls>]";
+    }
+  }
+  struct LatencyKey {
+    const char* key;
+    CallLatency SimConfig::*latency;
+  };
+  static const LatencyKey kLatencies[] = {{"class_object_latency_us", &SimConfig::classObjectLatency},
+                                          {"get_node_list_latency_us", &SimConfig::getNodeListLatency},
+                                          {"open_device_latency_us", &SimConfig::openDeviceLatency},
+                                          {"get_port_list_latency_us", &SimConfig::getPortListLatency},
+                                          {"open_port_latency_us", &SimConfig::openPortLatency}};
+  for (const LatencyKey& l : kLatencies) {
+    if (key == l.key) {
+      return ParseLatency(words, config.*l.latency) ? std::string{} : key + " takes <us> or hang, and [<calls>]";
     }
   }
   struct NumberKey {

@@ -24,6 +24,17 @@ struct Fault {
   bool Hits(std::uint32_t call) const { return mode != FaultMode::kOk && call >= first && call <= last; }
 };
 
+// How long calls first to last (counted from 1) of one operation take before
+// they do anything: us microseconds, or for ever, as a wedged driver's would.
+struct CallLatency {
+  std::uint32_t us = 0;
+  bool forever = false;
+  std::uint32_t first = 1;
+  std::uint32_t last = kAllCalls;
+
+  bool Hits(std::uint32_t call) const { return (forever || us != 0) && call >= first && call <= last; }
+};
+
 struct PortEntry {
   std::uint32_t id = 0;
   std::uint32_t name = 0;  // four characters, the first in the top byte
@@ -46,6 +57,11 @@ struct SimConfig {
   Fault openDevice;
   Fault getPortList;
   Fault openPort;
+  CallLatency classObjectLatency;  // DllGetClassObject, the host factory's creation
+  CallLatency getNodeListLatency;
+  CallLatency openDeviceLatency;
+  CallLatency getPortListLatency;
+  CallLatency openPortLatency;
   std::uint32_t writeFailAt = 0;          // the Write call that fails (the first is 1); 0 for none
   std::uint32_t crashAtWrite = 0;         // the Write call that ends the caller's process; 0 for none
   std::uint32_t writeLatencyUs = 0;       // added to every Write
@@ -71,6 +87,8 @@ struct ConfigResult {
 //   get_node_list | get_port_list = ok | fail [<calls>] | overcount [<calls>]
 //   open_device | open_port = ok | fail [<calls>] | null [<calls>]
 //     where <calls> is <n> (calls 1 to n), <a>-<b>, or <a>- (call a on); all calls if left out
+//   class_object_latency_us | get_node_list_latency_us | open_device_latency_us |
+//   get_port_list_latency_us | open_port_latency_us = <n> | hang [<calls>]
 //   write_fail_at = <call>
 //   crash_at_write = <call>                 (the process ends there, as if it crashed)
 //   write_latency_us = <n>

@@ -2,6 +2,7 @@
 // objects the DLL serves, and the fake service of the host tests.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "device/com_types.h"
@@ -21,12 +22,16 @@ bool ServesClass(const SimConfig& config, REFCLSID clsid);
 class SimServiceFactory : public ServiceFactory {
  public:
   explicit SimServiceFactory(std::shared_ptr<BusModel> model) : model_(std::move(model)) {}
+  // After the configured time for obtaining the class object.
   HRESULT CreateInstance(REFCLSID clsid, REFIID iid, void** object) override {
+    TakeLatency(*MakeSystemClock(), model_->config().classObjectLatency, ++classObjectCalls_);
     return CreateServiceObject(model_, clsid, iid, object);
   }
+  std::uint32_t classObjectCalls() const { return classObjectCalls_; }
 
  private:
   std::shared_ptr<BusModel> model_;
+  std::uint32_t classObjectCalls_ = 0;
 };
 
 }  // namespace sim

@@ -40,6 +40,9 @@ TEST(SimConfig, AcceptsOrNamesTheFirstBadLine) {
       {"open_port = fail x-\n", 1},
       {"write_fail_at = soon\n", 1},
       {"write_latency_us =\n", 1},
+      {"open_device_latency_us = soon\n", 1},
+      {"get_node_list_latency_us = hang 0\n", 1},
+      {"class_object_latency_us = 5 1-2 3\n", 1},
       {"stats_file =\n", 1},
       {"node 1 2 3 4\n", 1},
       {"\n# fine\nspeed = 400\n", 3},
@@ -55,7 +58,9 @@ TEST(SimConfig, AcceptsOrNamesTheFirstBadLine) {
       {"classes = both\nnode = 3 4 0x000A7610 0x7610 from=5\nport = 1 MIDI\nport = 2 0x46495246\n"
        "port = 3 AB\nopen_device = ok\nopen_port = null 1-2\nget_port_list = overcount 3\nwrite_fail_at = 40\n"
        "crash_at_write = 41\n"
-       "write_latency_us = 200\nwrite_bytes_per_second = 3125\nstats_file = C:\\temp\\sim.stats\n"
+       "write_latency_us = 200\nwrite_bytes_per_second = 3125\nclass_object_latency_us = 100\n"
+       "get_node_list_latency_us = 30000000 1\nopen_device_latency_us = hang 3-\nget_port_list_latency_us = 5 2-4\n"
+       "open_port_latency_us = 0\nstats_file = C:\\temp\\sim.stats\n"
        "capture_file = C:\\temp\\sim capture\n",
        0},
   };
