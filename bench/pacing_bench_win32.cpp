@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
   const TempFile file(BuildFile(messages));
   const auto player = std::make_unique<CRQDataPlay>();
   TrackSummary summary;
-  if (LoadUpdateFile(*player, file.path().c_str(), &summary) != status::kReady) {
+  if (LoadUpdateFile(*player, file.path().c_str(), UpdateState::kDefaultTempo, &summary) != status::kReady) {
     std::fprintf(stderr, "pacing_bench: the update file was refused\n");
     return 1;
   }

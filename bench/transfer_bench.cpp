@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "state/update_state.h"
 #include "tests/support/temp_file.h"
 #include "tools/port_stub.h"
 #include "tools/smf_builder.h"
@@ -46,7 +47,7 @@ CRQDataPlay& Player() {
     TrackBuilder track;
     for (std::uint32_t i = 0; i < kMessages; ++i) track.Delta(0).SysEx(body);
     TempFile file(BuildSmf(0, 480, {track.Delta(0).EndOfTrack().body()}));
-    return player.Load(file.path().c_str()) && player.Verify();
+    return player.Load(file.path().c_str()) && player.Verify(UpdateState::kDefaultTempo);
   }();
   if (!loaded) std::abort();
   return player;
@@ -92,7 +93,7 @@ BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
 // What the pre-flight adds to loading a file of this size.
 void BM_Verify(benchmark::State& state) {
   CRQDataPlay& player = Player();
-  for (auto _ : state) benchmark::DoNotOptimize(player.Verify());
+  for (auto _ : state) benchmark::DoNotOptimize(player.Verify(UpdateState::kDefaultTempo));
   state.SetBytesProcessed(state.iterations() * kBytesPerRun);
 }
 BENCHMARK(BM_Verify)->Unit(benchmark::kMillisecond);

@@ -50,18 +50,23 @@ class LastProgress final : public ProgressBar {
   std::uint32_t last = 0;
 };
 
-// The pre-flight refuses exactly what Play fails on, and counts what it sends.
+// The pre-flight refuses every track Play fails on, and besides only those
+// without firmware or with a schedule no operator can wait for; it counts what
+// Play sends.
 void CheckPreflightAgreesWithPlay(CRQDataPlay& player) {
+  constexpr std::uint32_t kTempo = 500000;
   TrackSummary summary;
-  const bool verified = player.Verify(&summary);
+  const bool verified = player.Verify(kTempo, &summary);
   Check(player.error() == (verified ? CSMF::kOk : CSMF::kNotSmf));
+  Check(verified == (summary.refusal == Refusal::kNone));
+  Check(summary.refusal != Refusal::kNoFirmware || summary.messages == 0);
 
   InstantCounter counter;
   CountingPort port;
   LastProgress progress;
   StopSignal stop;
-  player.Play(progress, 500000, TransferLink{port, counter, stop});
-  Check(verified == (player.error() == CSMF::kOk));
+  player.Play(progress, kTempo, TransferLink{port, counter, stop});
+  Check((summary.refusal != Refusal::kBrokenTrack) == (player.error() == CSMF::kOk));
   Check(port.writes == summary.writes && port.bytes == summary.bytes);
   if (verified) Check(progress.last <= 100);
 }

@@ -108,7 +108,9 @@ operate() {
   screenshot device-ready
   operator click browse || { operator_failed="Browse could not be pressed"; return; }
   if ! operator open "$(windows_path "$file")" || ! operator wait-enabled start 10; then
-    operator_failed="the file was not accepted"
+    local shown
+    shown=$(operator state 2>/dev/null | sed -n 's/^status *[a-z]* *\(".*"\)$/\1/p')
+    operator_failed="the file was not accepted${shown:+: the status line reads $shown}"
     return
   fi
   operator click start || { operator_failed="Start could not be pressed"; return; }

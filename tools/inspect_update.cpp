@@ -17,8 +17,9 @@ int main(int argc, char** argv) {
   }
 
   static CRQDataPlay file;  // large enough to keep off the stack, like the updater's own
+  const std::uint32_t tempo = UpdateState::kDefaultTempo;
   TrackSummary summary;
-  const StatusCode code = LoadUpdateFile(file, argv[1], &summary);
+  const StatusCode code = LoadUpdateFile(file, argv[1], tempo, &summary);
 
   std::printf("file:    %s\n", argv[1]);
   std::printf("status:  0x%08X \"%s\"\n", static_cast<unsigned>(code), StatusMessage(code, kInterfaceFW));
@@ -30,8 +31,8 @@ int main(int argc, char** argv) {
       std::printf("%5d  %8u  %10u\n", i, file.track(i).offset, file.track(i).length);
     }
   }
+  if (summary.refusal != Refusal::kNone) std::printf("refused: %s\n", RefusalText(summary.refusal));
   if (code == status::kReady) {
-    const std::uint32_t tempo = UpdateState::kDefaultTempo;
     std::printf("sysex:   %u message(s), %llu bytes in %u write(s)\n", summary.messages,
                 static_cast<unsigned long long>(summary.bytes), summary.writes);
     std::printf("timing:  last message due %u ms after the start at tempo %u\n",

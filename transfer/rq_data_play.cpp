@@ -11,9 +11,29 @@ constexpr int kTrack0 = 0;
 
 }  // namespace
 
-std::uint32_t DueMilliseconds(std::uint32_t ticks, std::uint32_t tempo, std::uint16_t division) {
+const char* RefusalText(Refusal refusal) {
+  switch (refusal) {
+    case Refusal::kNone:
+      break;
+    case Refusal::kBrokenTrack:
+      return "track 0 does not reach End of Track";
+    case Refusal::kNoFirmware:
+      return "track 0 holds no SysEx message: no firmware";
+    case Refusal::kTicksWrap:
+      return "the sum of the delta times wraps past 32 bits";
+    case Refusal::kScheduleTooLong:
+      return "the last SysEx message is due more than one hour after the start";
+  }
+  return "";
+}
+
+std::uint64_t DueMillisecondsWide(std::uint32_t ticks, std::uint32_t tempo, std::uint16_t division) {
   const std::uint64_t product = static_cast<std::uint64_t>(ticks) * tempo;
-  return static_cast<std::uint32_t>(product / (static_cast<std::uint64_t>(division) * 1000u));
+  return product / (static_cast<std::uint64_t>(division) * 1000u);
+}
+
+std::uint32_t DueMilliseconds(std::uint32_t ticks, std::uint32_t tempo, std::uint16_t division) {
+  return static_cast<std::uint32_t>(DueMillisecondsWide(ticks, tempo, division));
 }
 
 std::uint32_t ProgressPercent(std::uint32_t eventEnd, std::uint32_t trackLength) {
@@ -27,7 +47,8 @@ class CRQDataPlay::TrackVisitor {
  public:
   // False ends the walk at once, with the error field left at -1.
   virtual bool OnSysEx(std::uint32_t ticks, const std::uint8_t* message, std::uint32_t length) = 0;
-  virtual void OnEventEnd(std::uint32_t eventEnd) = 0;
+  // ticks: the event's time, the sum of the delta times so far in 32 bits.
+  virtual void OnEventEnd(std::uint32_t eventEnd, std::uint32_t ticks) = 0;
 
  protected:
   ~TrackVisitor() = default;
@@ -64,7 +85,7 @@ class CRQDataPlay::Streamer final : public TrackVisitor {
     return true;
   }
 
-  void OnEventEnd(std::uint32_t eventEnd) override {
+  void OnEventEnd(std::uint32_t eventEnd, std::uint32_t) override {
     progressBar_.SetPos(ProgressPercent(eventEnd, player_.tracks_[kTrack0].length));
   }
 
@@ -113,9 +134,17 @@ class CRQDataPlay::Survey final : public TrackVisitor {
     summary.lastMessageTicks = ticks;
     return true;
   }
-  void OnEventEnd(std::uint32_t) override {}
+  // A delta time is below 2^32: the sum wrapped exactly when it went down.
+  void OnEventEnd(std::uint32_t, std::uint32_t ticks) override {
+    ticksWrapped = ticksWrapped || ticks < lastTicks;
+    lastTicks = ticks;
+  }
 
   TrackSummary summary;
+  bool ticksWrapped = false;
+
+ private:
+  std::uint32_t lastTicks = 0;
 };
 
 CRQDataPlay::CRQDataPlay() noexcept {}  // user-provided, so that the ring is never zeroed
@@ -126,11 +155,21 @@ void CRQDataPlay::Play(ProgressBar& progressBar, std::uint32_t tempo, const Tran
   WalkTrack0(streamer);
 }
 
-bool CRQDataPlay::Verify(TrackSummary* summary) {
+bool CRQDataPlay::Verify(std::uint32_t tempo, TrackSummary* summary) {
   Survey survey;
   WalkTrack0(survey);
-  if (summary != nullptr) *summary = survey.summary;
-  if (error_ == kOk) return true;
+  TrackSummary& found = survey.summary;
+  if (error_ != kOk) {
+    found.refusal = Refusal::kBrokenTrack;
+  } else if (found.messages == 0) {
+    found.refusal = Refusal::kNoFirmware;
+  } else if (survey.ticksWrapped) {
+    found.refusal = Refusal::kTicksWrap;
+  } else if (DueMillisecondsWide(found.lastMessageTicks, tempo, division_) > kLongestScheduleMs) {
+    found.refusal = Refusal::kScheduleTooLong;
+  }
+  if (summary != nullptr) *summary = found;
+  if (found.refusal == Refusal::kNone) return true;
   error_ = kNotSmf;
   return false;
 }
@@ -166,7 +205,7 @@ void CRQDataPlay::WalkTrack0(TrackVisitor& visitor) {
     }
 
     position = eventEnd;
-    visitor.OnEventEnd(eventEnd);
+    visitor.OnEventEnd(eventEnd, ticks);
     if (error_ != kNotFinished) return;
   }
 }

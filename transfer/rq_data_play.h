@@ -7,16 +7,29 @@
 #include "smf/smf.h"
 #include "transfer/transfer_ports.h"
 
+// Why a loaded file cannot be played.
+enum class Refusal {
+  kNone,
+  kBrokenTrack,      // Play would not reach End of Track
+  kNoFirmware,       // track 0 holds no SysEx message
+  kTicksWrap,        // the sum of the delta times wraps past 32 bits
+  kScheduleTooLong,  // the last message is due more than an hour after the start
+};
+const char* RefusalText(Refusal refusal);
+
 // What a walk of track 0 found, for the command-line checker.
 struct TrackSummary {
   std::uint32_t messages = 0;
   std::uint32_t writes = 0;
   std::uint64_t bytes = 0;  // as written: each message's 0xF0 included
   std::uint32_t lastMessageTicks = 0;
+  Refusal refusal = Refusal::kNone;
 };
 
 // (ticks x tempo) / (division x 1000), the product in 64 bits, the quotient
-// truncated to its low 32 bits. division must not be 0.
+// truncated. division must not be 0.
+std::uint64_t DueMillisecondsWide(std::uint32_t ticks, std::uint32_t tempo, std::uint16_t division);
+// Its low 32 bits, as the transfer measures them against the counter.
 std::uint32_t DueMilliseconds(std::uint32_t ticks, std::uint32_t tempo, std::uint16_t division);
 
 // (eventEnd x 100) / trackLength in 64 bits: 32 bits overflow past 42 MB.
@@ -31,6 +44,10 @@ class CRQDataPlay : public CSMF {
   // one slice, then spins on the counter.
   static constexpr std::uint32_t kSpinMarginMs = 1;
   static constexpr std::uint32_t kSleepSliceMs = 5;
+  // A firmware transfer takes minutes: a file whose last message is due later
+  // than this after the start would keep "Installing..." on screen, the
+  // session from ending and the machine awake for as long.
+  static constexpr std::uint64_t kLongestScheduleMs = std::uint64_t{60} * 60 * 1000;
 
   CRQDataPlay() noexcept;
 
@@ -43,9 +60,12 @@ class CRQDataPlay : public CSMF {
   void Play(ProgressBar& progressBar, std::uint32_t tempo, const TransferLink& link);
 
   // Walks track 0 exactly as Play does, without waiting or sending. True when
-  // Play would reach End of Track on a port that takes every write; otherwise
-  // error 7, so that the file is refused like any other format error.
-  bool Verify(TrackSummary* summary = nullptr);
+  // Play at this tempo would reach End of Track on a port that takes every
+  // write, having sent at least one SysEx message, the last one due at most
+  // kLongestScheduleMs after the start, and without the sum of delta times
+  // wrapping past 32 bits on the way (the due times would run backwards).
+  // Otherwise error 7, so that the file is refused like any other format error.
+  bool Verify(std::uint32_t tempo, TrackSummary* summary = nullptr);
 
  private:
   class TrackVisitor;

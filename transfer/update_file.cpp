@@ -2,8 +2,8 @@
 
 #include "smf/load_status.h"
 
-StatusCode LoadUpdateFile(CRQDataPlay& player, const char* path, TrackSummary* summary) {
+StatusCode LoadUpdateFile(CRQDataPlay& player, const char* path, std::uint32_t tempo, TrackSummary* summary) {
   // A broken file must be refused before any of it reaches the device.
-  if (player.Load(path)) player.Verify(summary);
+  if (player.Load(path)) player.Verify(tempo, summary);
   return StatusForLoadError(player.error());
 }

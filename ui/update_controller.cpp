@@ -25,7 +25,7 @@ void UpdateController::Browse() {
 
   view_.SetFileName(view_.ChooseUpdateFile());
   state_.filePath = view_.FileName();
-  const StatusCode code = LoadUpdateFile(player_, state_.filePath.c_str());
+  const StatusCode code = LoadUpdateFile(player_, state_.filePath.c_str(), state_.tempo);
   fileLoaded_ = code == status::kReady;
   if (fileLoaded_) {
     view_.SetStartText(kStartText);

@@ -13,6 +13,7 @@ using fakes::Event;
 using fakes::Rig;
 
 const Bytes kEndOfTrack = {0x00, 0xFF, 0x2F, 0x00};
+constexpr std::uint32_t kTempo = 500000;
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes out;
@@ -43,7 +44,7 @@ TEST(Play, ChunksMessagesIntoRingSlotsThatStayIntactForFifteenFurtherWrites) {
     }
     Rig rig(fakes::FileWithTrack(track.Delta(5).EndOfTrack().body()));
     TrackSummary s;
-    EXPECT_EQ(0u, LoadUpdateFile(*rig.player, rig.file.path().c_str(), &s));
+    EXPECT_EQ(0u, LoadUpdateFile(*rig.player, rig.file.path().c_str(), kTempo, &s));
     const std::size_t writes = c.messages * c.sizes.size();
     EXPECT_TRUE(s.messages == c.messages && s.writes == writes && s.bytes == expected.size() &&
                 s.lastMessageTicks == c.messages)
@@ -193,7 +194,9 @@ TEST(Play, SendsOnlySysExByRunningStatusAndFailsOnABrokenTrackAsLoadingForetells
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Rig rig(c.track1.empty() ? fakes::FileWithTrack(c.body) : BuildSmf(1, 480, {c.body, c.track1}));
-    EXPECT_EQ(c.error == CSMF::kOk ? 0u : 0x8000000Bu, LoadUpdateFile(*rig.player, rig.file.path().c_str()));
+    // A track that sends nothing is refused too: it carries no firmware.
+    const bool playable = c.error == CSMF::kOk && !c.sent.empty();
+    EXPECT_EQ(playable ? 0u : 0x8000000Bu, LoadUpdateFile(*rig.player, rig.file.path().c_str(), kTempo));
     rig.Play();
     std::vector<Bytes> sent;
     for (const fakes::Chunk& chunk : rig.chunks) sent.push_back(chunk.bytes);
@@ -241,6 +244,44 @@ TEST(Play, EndsAsFailedAtAStopOrAFailedWriteWithNothingAfterIt) {
   }
 }
 
+// What an operator could wait for without end, or for nothing: a file that
+// plays to its End of Track yet is refused, with a format error.
+TEST(Play, LoadingRefusesATrackWithoutFirmwareOrWithAScheduleNoOperatorCanWaitFor) {
+  // At division 480 and tempo 500000 a tick is 25/24 ms: an hour is 3456000
+  // ticks (0x81 0xD2 0xF8 0x00), one tick more is 3600001 ms.
+  const Bytes sysEx = {0xF0, 0x01, 0xF7};
+  const struct {
+    const char* what;
+    Bytes body;
+    Refusal refusal;
+  } cases[] = {
+      {"a song: tempo, time signature and notes, no SysEx",
+       {0x00,      0xFF, 0x51, 0x03, 0x07,      0xA1, 0x20, /**/ 0x00, 0xFF, 0x58,      0x04, 0x04, 0x02, 0x18, 0x08,
+        /**/ 0x00, 0x90, 0x3C, 0x40, /**/ 0x83, 0x60, 0x80, 0x3C,      0x00, /**/ 0x00, 0xFF, 0x2F, 0x00},
+       Refusal::kNoFirmware},
+      {"only End of Track", kEndOfTrack, Refusal::kNoFirmware},
+      {"the last message due exactly an hour after the start",
+       Concat({{0x00}, sysEx, {0x81, 0xD2, 0xF8, 0x00}, sysEx, kEndOfTrack}), Refusal::kNone},
+      {"the last message due an hour and a millisecond after the start",
+       Concat({{0x00}, sysEx, {0x81, 0xD2, 0xF8, 0x01}, sysEx, kEndOfTrack}), Refusal::kScheduleTooLong},
+      // Due 2^32 ms and 874 ms after the start: 874 ms in the counter's 32 bits.
+      {"a message due past 32 bits of milliseconds", Concat({{0x8F, 0xAE, 0x8A, 0xA5, 0x24}, sysEx, kEndOfTrack}),
+       Refusal::kScheduleTooLong},
+      // A note at tick 2^32 - 1, then a message at tick 1 of the wrapped sum: due at once.
+      {"a tick sum that wraps past 32 bits",
+       Concat({{0x00}, sysEx, {0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x3C, 0x40, 0x02}, sysEx, kEndOfTrack}),
+       Refusal::kTicksWrap},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig rig(fakes::FileWithTrack(c.body));
+    TrackSummary s;
+    EXPECT_EQ(c.refusal == Refusal::kNone ? 0u : 0x8000000Bu,
+              LoadUpdateFile(*rig.player, rig.file.path().c_str(), kTempo, &s));
+    EXPECT_EQ(c.refusal, s.refusal) << RefusalText(s.refusal);
+  }
+}
+
 // Load refuses a division of 0 (the reader's test); the player does not rely on it.
 TEST(Play, ADivisionOfZeroFailsWithoutSending) {
   Rig rig(fakes::FileWithTrack({0x00, 0xF0, 0x01, 0xF7, /**/ 0x00, 0xFF, 0x2F, 0x00}));
@@ -248,7 +289,7 @@ TEST(Play, ADivisionOfZeroFailsWithoutSending) {
   rig.Play();
   EXPECT_EQ(0u, rig.calls);
   EXPECT_NE(CSMF::kOk, rig.player->error());
-  EXPECT_FALSE(rig.player->Verify());
+  EXPECT_FALSE(rig.player->Verify(kTempo));
   EXPECT_EQ(CSMF::kNotSmf, rig.player->error()) << "refused like any other format error";
 }
 
