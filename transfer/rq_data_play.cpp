@@ -74,8 +74,9 @@ class CRQDataPlay::Streamer final : public TrackVisitor {
     message += n;
     length -= n;
 
+    // A stop waits for the message's last chunk: the device must never be
+    // left with a message cut in half.
     while (length > 0) {
-      if (link_.stop.StopRequested()) return false;
       n = length < kSlotSize ? length : kSlotSize;
       std::memcpy(player_.ring_[slot_], message, n);
       if (!Write(n)) return false;

@@ -221,7 +221,7 @@ TEST(Play, EndsAsFailedAtAStopOrAFailedWriteWithNothingAfterIt) {
   } cases[] = {
       {"a stop at the start", Event::kRead, 0, false, 0, 0, 0},
       {"a stop while spinning", Event::kRead, 500, false, 3, 0, 1},
-      {"a stop between chunks", Event::kWrite, 1, false, 1, 0, 0},
+      {"a stop between chunks: the message still goes out whole", Event::kWrite, 1, false, 3, 0, 1},
       {"a stop during a sleep: no sleep after it", Event::kSleep, 3, false, 3, 3, 1},
       {"the first write fails", Event::kWrite, 1, true, 0, 0, 0},
       {"a later chunk's write fails", Event::kWrite, 3, true, 2, 0, 0},

@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/windows_e2e/updater_run.h"
 
@@ -133,6 +134,33 @@ TEST(CloseDuringAStuckWrite, EndsWithinThreeSecondsWithItsWindowShownUntilThen) 
   secondWindow.Close();
   EXPECT_TRUE(second.WaitForExit(e2e::kExitBoundMs, exitCode));
   EXPECT_EQ(0u, exitCode);
+}
+
+// A close while a message of three chunks goes out over a slow bus: the
+// device receives that whole message, and nothing after it.
+TEST(CloseWhileAMessageGoesOut, SendsItsLastChunkAndNothingMore) {
+  const Bytes message = SyntheticFirmware(10000, 1);
+  TrackBuilder track;
+  track.Delta(0).SysEx(message).Delta(960).SysEx({0x02, 0xF7}).Delta(0).EndOfTrack();
+  const TempFile file(BuildSmf(0, 480, {track.body()}));
+  // 4096 bytes take 400 ms: the message's three chunks about a second.
+  e2e::Run run(std::string(e2e::kT6) + "write_bytes_per_second = 10240\n", "t6chunks");
+  const op::UpdaterWindow window = run.Ready();
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(e2e::StartTransfer(window, file.path()));
+  ASSERT_TRUE(e2e::Installing(window));
+  Sleep(200);  // the first chunk is under way
+  window.Close();
+  sim::SimReport report;
+  ASSERT_TRUE(run.EndedCleanly(kCloseBoundMs, report)) << "2 s after the close";
+  Bytes received;
+  for (const sim::CapturedWrite& write : report.writes) {
+    received.insert(received.end(), write.bytes.begin(), write.bytes.end());
+  }
+  Bytes expected = {0xF0};
+  expected.insert(expected.end(), message.begin(), message.end());
+  EXPECT_EQ(3u, report.writes.size());
+  EXPECT_TRUE(expected == received) << received.size() << " bytes: the whole first message, nothing of the second";
 }
 
 }  // namespace
