@@ -44,7 +44,7 @@ void UpdateController::Start() {
     view_.Close();
     return;
   }
-  if (state_.busy != 0 || transferLaunched_ || !fileLoaded_ || !deviceReady_) return;
+  if (state_.busy != 0 || transferLaunched_ || !fileLoaded_ || !deviceReady_ || sessionEnding_) return;
 
   state_.busy = 1;
   transferLaunched_ = true;

@@ -51,8 +51,8 @@ class UpdateController {
   void Browse();
 
   // Closes the dialog when the status code is not 0; otherwise starts the one
-  // transfer of the run, if a good file is loaded, the port is open and no
-  // transfer is running.
+  // transfer of the run, if a good file is loaded, the port is open, no
+  // transfer is running and the session is not ending.
   void Start();
 
   // A key-down message; true when it is swallowed, false when the dialog
@@ -60,8 +60,14 @@ class UpdateController {
   bool KeyDown(unsigned vk, int focusId, bool focusEnabled);
 
   // Whether Windows may log off, restart or shut down now: never while the
-  // firmware is being sent, which would leave the device half updated.
-  bool SessionMayEnd() const { return state_.busy == 0; }
+  // firmware is being sent, which would leave the device half updated. Once
+  // it may, no transfer starts until the session is known to go on.
+  bool SessionMayEnd() {
+    sessionEnding_ = state_.busy == 0;
+    return sessionEnding_;
+  }
+  // The session end was called off.
+  void SessionGoesOn() { sessionEnding_ = false; }
 
   // The transfer has ended and Start now closes: the focus belongs there as
   // soon as the dialog can take it, which it cannot while the About box is
@@ -78,4 +84,5 @@ class UpdateController {
   bool fileLoaded_ = false;
   bool transferLaunched_ = false;
   bool closeFocusPending_ = false;
+  bool sessionEnding_ = false;
 };

@@ -125,7 +125,10 @@ bool CtUpdateDlg::OnPaint() {
 }
 
 void CtUpdateDlg::OnEndSession(bool ending) {
-  if (!ending) return;
+  if (!ending) {
+    controller_.SessionGoesOn();
+    return;
+  }
   // The process may be ended at any moment once this returns: let go now.
   StopWorkersOrEndProcess();
   link_.ReleaseAll();

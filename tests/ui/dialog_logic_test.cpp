@@ -189,6 +189,7 @@ TEST(UpdateController, BrowseAndStartInEveryState) {
       rig.state.busy = c.busy;
 
       EXPECT_EQ(c.sessionMayEnd, rig.controller.SessionMayEnd()) << c.state;
+      rig.controller.SessionGoesOn();  // another program refused the end
       rig.view.chosen = good.path();
       if (pressBrowse) {
         rig.controller.Browse();
@@ -199,6 +200,21 @@ TEST(UpdateController, BrowseAndStartInEveryState) {
       }
     }
   }
+}
+
+// Once Windows was told it may end the session, a Start before the end would
+// be cut off by it: none launches until the session is known to go on.
+TEST(UpdateController, StartLaunchesNothingWhileTheSessionMayBeEnding) {
+  const TempFile good(GoodFile());
+  Rig rig;
+  rig.LoadGoodFile(good);
+  ASSERT_TRUE(rig.controller.SessionMayEnd());
+  rig.controller.Start();
+  EXPECT_EQ(Calls{}, rig.view.calls);
+  EXPECT_EQ(0u, rig.state.busy.load());
+  rig.controller.SessionGoesOn();
+  rig.controller.Start();
+  EXPECT_EQ(Calls{"launch"}, rig.view.calls);
 }
 
 TEST(UpdateController, AWorkerThatCannotStartLeavesOnlyClose) {

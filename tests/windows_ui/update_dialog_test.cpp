@@ -87,8 +87,9 @@ bool SessionMayEnd(HWND dialog) { return SendMessageW(dialog, WM_QUERYENDSESSION
 // A path of about 300 characters with characters outside every ANSI code page,
 // picked with Browse: the file box shows it whole, scrolled to the file's own
 // name, and Start sends it. While the firmware goes out, and only then, the
-// dialog refuses to let Windows log off or shut down; a session that ends
-// closes it and lets every driver object go.
+// dialog refuses to let Windows log off or shut down; once it allowed the end,
+// Start waits for the session to go on; a session that ends closes the dialog
+// and lets every driver object go.
 TEST(UpdateDialog, TakesAnyPathAndHoldsTheSessionOnlyWhileSending) {
   std::string folderName;
   for (int i = 0; i < 5; ++i) folderName += std::string(50, static_cast<char>('a' + i)) + "\\";
@@ -108,8 +109,15 @@ TEST(UpdateDialog, TakesAnyPathAndHoldsTheSessionOnlyWhileSending) {
   EXPECT_GT(SendMessageW(run.Item(IDC_FILE_NAME), EM_GETFIRSTVISIBLELINE, 0, 0), 0) << "scrolled to the end";
   ASSERT_TRUE(run.Enabled(IDC_START));
 
-  SendMessageW(run.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED),
-               reinterpret_cast<LPARAM>(run.Item(IDC_START)));
+  const auto pressStart = [&] {
+    SendMessageW(run.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(run.Item(IDC_START)));
+  };
+  ASSERT_TRUE(SessionMayEnd(run.hwnd()));
+  pressStart();
+  EXPECT_EQ(0u, run.dialog().state().busy.load()) << "a transfer the session end would cut";
+  SendMessageW(run.hwnd(), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+  pressStart();
   ASSERT_TRUE(run.RunUntil([&] { return ItemText(run.hwnd(), IDC_STATUS) == "Installing..."; }));
   EXPECT_FALSE(SessionMayEnd(run.hwnd()));
   ASSERT_TRUE(run.RunUntil([&] { return ItemText(run.hwnd(), IDC_START) == "Close"; }));
