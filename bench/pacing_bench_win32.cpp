@@ -187,7 +187,8 @@ int main(int argc, char** argv) {
   UpdateState state;
   DeviceLink link;
   simulated::RecordingSearchView searchView;
-  if (!simulated::DiscoverDevice(state, link, searchView, 30000)) {
+  auto discovery = std::make_unique<simulated::Discovery>(state, link, searchView);
+  if (!discovery->Find(30000)) {
     std::fprintf(stderr, "pacing_bench: no device (status code 0x%08X); is qbus_sim.dll registered?\n",
                  static_cast<unsigned>(state.statusCode.load()));
     return 1;
@@ -215,7 +216,7 @@ int main(int argc, char** argv) {
       measured.push_back({view.progress.rangeTicks, static_cast<double>(ProcessorTime() - processorBefore) / wall});
     }
   }
-  link.ReleaseAll();  // the simulator writes its report now
+  discovery.reset();  // the driver objects go: the simulator writes its report now
 
   sim::SimReport report;
   if (!folder.LoadReport(report) || report.stats.ticksPerSecond == 0) {

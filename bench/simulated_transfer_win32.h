@@ -75,23 +75,31 @@ class RecordingSearchView final : public DeviceSearchView {
   std::atomic<bool> portShown_{false};
 };
 
-// Acquisition on this thread, then the search on its worker thread with its
-// real pauses, polled until the port is shown, the search gives up, or
-// boundMs pass. The worker has ended when this returns.
-inline bool DiscoverDevice(UpdateState& state, DeviceLink& link, RecordingSearchView& view, std::uint32_t boundMs) {
-  ComServiceFactory factory;
-  StopSignalWait wait;
-  DeviceSearch search{state, link, view};
-  DeviceSearchWorker worker(search, wait);
-  AcquireDriverService(factory, search, worker);
-  const ULONGLONG start = GetTickCount64();
-  while (!view.PortShown() && !status::IsError(state.statusCode.load()) && GetTickCount64() - start < boundMs) {
-    Sleep(20);
+// The program's device discovery on its worker thread, with its real pauses.
+// The worker holds the driver objects until the discovery is destroyed.
+class Discovery {
+ public:
+  Discovery(UpdateState& state, DeviceLink& link, RecordingSearchView& view)
+      : state_(state), link_(link), view_(view), worker_(factory_, DeviceSearch{state, link, view}, wait_) {}
+
+  // Polls until the port is shown, the search gives up, or boundMs pass.
+  bool Find(std::uint32_t boundMs) {
+    if (!worker_.Start()) return false;
+    const ULONGLONG start = GetTickCount64();
+    while (!view_.PortShown() && !status::IsError(state_.statusCode.load()) && GetTickCount64() - start < boundMs) {
+      Sleep(20);
+    }
+    return view_.PortShown() && link_.port;
   }
-  if (!view.PortShown()) worker.RequestStop();
-  worker.Join();
-  return view.PortShown() && link.port;
-}
+
+ private:
+  UpdateState& state_;
+  DeviceLink& link_;
+  RecordingSearchView& view_;
+  ComServiceFactory factory_;
+  StopSignalWait wait_;
+  DeviceSearchWorker worker_;  // last: its destructor stops, releases and joins
+};
 
 // Notes when the range is set: Play sets it just before it takes the reading
 // that its due times count from.

@@ -29,48 +29,57 @@ bool ObtainService(ServiceFactory& factory, REFCLSID clsid, ComPtr<IqBUSAsync>& 
   return true;
 }
 
-void AcquireDriverService(ServiceFactory& factory, DeviceSearch& search, SearchLauncher& launcher) {
+// The status code last: whoever sees it finds the dialog told.
+void ReportNoService(DeviceSearch& search) {
+  const StatusCode code = status::Error(status::kNoInterface);
+  search.view.SetStatusText(StatusMessage(code, kInterfaceQBus));  // both columns agree
+  search.view.DisableBrowse();
+  search.state.interfaceKind = kInterfaceNone;
+  search.state.statusCode = code;
+}
+
+bool AcquireDriverService(ServiceFactory& factory, DeviceSearch& search, const SearchWait& wait) {
   UpdateState& state = search.state;
   DeviceLink& link = search.link;
+  if (wait.StopRequested()) return false;
+  search.view.SetStatusText(SearchingText(kInterfaceFW));
   if (!ObtainService(factory, qbus::kClsidFW, link.service)) {
-    if (ObtainService(factory, qbus::kClsidQBus, link.service)) {
-      state.interfaceKind = kInterfaceQBus;
-    } else {
-      state.statusCode = status::Error(status::kNoInterface);
-      search.view.SetStatusText(StatusMessage(state.statusCode, kInterfaceQBus));
-      search.view.DisableBrowse();
-      state.interfaceKind = kInterfaceNone;
-      return;
+    if (wait.StopRequested()) return false;
+    search.view.SetStatusText(SearchingText(kInterfaceQBus));
+    if (!ObtainService(factory, qbus::kClsidQBus, link.service)) {
+      ReportNoService(search);
+      return false;
     }
+    state.interfaceKind = kInterfaceQBus;
   }
+  if (wait.StopRequested()) return false;
   if (FAILED(link.service->GetNodeList(link.nodeList.ResetAndGetAddress())) || !link.nodeList.CountFitsBlock()) {
-    state.statusCode = status::Error(status::kNoDeviceInformation);
-    search.view.SetStatusText(StatusMessage(state.statusCode, state.interfaceKind));
+    const StatusCode code = status::Error(status::kNoDeviceInformation);
+    search.view.SetStatusText(StatusMessage(code, state.interfaceKind));
     search.view.DisableBrowse();
-    return;
+    state.statusCode = code;
+    return false;
   }
-  // Without a worker no device is ever opened: the operator is told that the
-  // device cannot be reached, as when the node list cannot be read.
-  if (!launcher.StartSearch()) {
-    state.statusCode = status::Error(status::kNoDeviceInformation);
-    search.view.SetStatusText(StatusMessage(state.statusCode, state.interfaceKind));
-    search.view.DisableBrowse();
-  }
+  return true;
 }
 
 namespace {
 
 using namespace discovery;
 
-// One attempt, steps 2 to 7. Returns the step that failed, or 0 with the
-// chosen port's name word in portName.
-std::uint32_t RunAttempt(DeviceLink& link, std::uint32_t& portName) {
+constexpr std::uint32_t kStopped = 0xFFFFFFFFu;  // not a step: the attempt saw a stop
+
+// One attempt, steps 2 to 7, each after a look for a stop. Returns the step
+// that failed, kStopped, or 0 with the chosen port's name word in portName.
+std::uint32_t RunAttempt(DeviceLink& link, const SearchWait& wait, std::uint32_t& portName) {
   IqBUSAsync* service = link.service.get();
 
+  if (wait.StopRequested()) return kStopped;
   if (FAILED(service->GetNodeList(link.nodeList.ResetAndGetAddress())) || !link.nodeList.CountFitsBlock()) {
     return kStepNodeList;
   }
 
+  if (wait.StopRequested()) return kStopped;
   const NodeRecord* node = nullptr;
   for (std::uint32_t i = 0; i < link.nodeList.count(); ++i) {
     const NodeRecord& candidate = link.nodeList.get().records[i];
@@ -84,14 +93,17 @@ std::uint32_t RunAttempt(DeviceLink& link, std::uint32_t& portName) {
   link.nodeId[0] = node->nodeId[0];
   link.nodeId[1] = node->nodeId[1];
 
+  if (wait.StopRequested()) return kStopped;
   if (FAILED(service->OpenDevice(link.nodeId[0], link.nodeId[1], link.device.ResetAndGetAddress())) || !link.device) {
     return kStepOpenDevice;
   }
 
+  if (wait.StopRequested()) return kStopped;
   if (FAILED(link.device->GetPortList(link.portList.ResetAndGetAddress())) || !link.portList.CountFitsBlock()) {
     return kStepPortList;
   }
 
+  if (wait.StopRequested()) return kStopped;
   const PortRecord* port = nullptr;
   for (std::uint32_t i = 0; i < link.portList.count(); ++i) {
     if (link.portList.get().records[i].name == qbus::kFirmwarePortName) {
@@ -103,6 +115,7 @@ std::uint32_t RunAttempt(DeviceLink& link, std::uint32_t& portName) {
   link.portId = port->portId;
   portName = port->name;
 
+  if (wait.StopRequested()) return kStopped;
   if (FAILED(link.device->OpenPort(link.portId, link.port.ResetAndGetAddress())) || !link.port) {
     return kStepOpenPort;
   }
@@ -111,9 +124,9 @@ std::uint32_t RunAttempt(DeviceLink& link, std::uint32_t& portName) {
 
 }  // namespace
 
-std::uint32_t DeviceSearchThread(DeviceSearch& search, SearchWait& wait) {
+std::uint32_t DeviceSearchThread(ServiceFactory& factory, DeviceSearch& search, SearchWait& wait) {
   UpdateState& state = search.state;
-  if (wait.StopRequested()) return 1;
+  if (!AcquireDriverService(factory, search, wait) || wait.StopRequested()) return 1;
   search.view.DisableBrowse();
   search.view.SetStatusText(SearchingText(state.interfaceKind));
 
@@ -122,8 +135,8 @@ std::uint32_t DeviceSearchThread(DeviceSearch& search, SearchWait& wait) {
   std::uint32_t portName = 0;
   for (;;) {
     if (step != 0 && !wait.Pause(kRetryPauseMs)) return 1;
-    if (wait.StopRequested()) return 1;
-    step = RunAttempt(search.link, portName);
+    step = RunAttempt(search.link, wait, portName);
+    if (step == kStopped) return 1;
     state.statusCode = step;
     if (step == 0) break;
     ++failed;

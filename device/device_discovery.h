@@ -1,5 +1,5 @@
-// Finding the device: obtaining a driver service at dialog initialisation, and
-// the search worker that opens the device and its "FIRM" port.
+// Finding the device, on the search worker's thread: obtaining a driver
+// service, then the search that opens the device and its "FIRM" port.
 #pragma once
 
 #include <cstdint>
@@ -42,19 +42,16 @@ struct DeviceSearch {
   DeviceSearchView& view;
 };
 
-// Starts DeviceSearchThread once; false when it could not be started.
-class SearchLauncher {
- public:
-  virtual bool StartSearch() = 0;
+// Obtains the FW service, else the qBUS one, showing the searching text of the
+// service being tried however long its driver takes, and reads the node list
+// once. True when the search may begin; otherwise the status line says why, or
+// a stop was requested.
+bool AcquireDriverService(ServiceFactory& factory, DeviceSearch& search, const SearchWait& wait);
 
- protected:
-  ~SearchLauncher() = default;
-};
+// No driver service at all: code 1, its message, interface kind none.
+void ReportNoService(DeviceSearch& search);
 
-// Obtains the FW service, else the qBUS one, reads the node list once and, when
-// both succeeded, starts the search. Runs on the user-interface thread.
-void AcquireDriverService(ServiceFactory& factory, DeviceSearch& search, SearchLauncher& launcher);
-
-// The search worker's procedure. Returns 1. Once the wait reports a stop it
+// The search worker's procedure: the acquisition, then the search. Returns 1.
+// It looks for a stop before every driver call, and once it sees one it
 // returns without calling a driver object or the view again.
-std::uint32_t DeviceSearchThread(DeviceSearch& search, SearchWait& wait);
+std::uint32_t DeviceSearchThread(ServiceFactory& factory, DeviceSearch& search, SearchWait& wait);

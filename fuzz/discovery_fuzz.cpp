@@ -137,13 +137,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   state.retryLimitOn = input.ConsumeBool() ? 1 : 0;
   testing_rig::FakeWait wait(state);
   wait.stopAtPause = input.ConsumeIntegralInRange<std::size_t>(0, 40);
+  wait.stopAtLook = input.ConsumeIntegralInRange<std::size_t>(0, 400);
   testing_rig::RecordingView view;
   DeviceLink link;
   DeviceSearch search{state, link, view};
-  testing_rig::InlineLauncher launcher(search, wait);
   FakeFactory factory(input);
 
-  AcquireDriverService(factory, search, launcher);
+  DeviceSearchThread(factory, search, wait);
   link.ReleaseAll();
   Check(liveLists.empty() && liveObjects == 0);
   return 0;

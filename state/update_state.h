@@ -24,7 +24,7 @@ struct UpdateState {
   // Written by the workers while the dialog thread reads them.
   std::atomic<StatusCode> statusCode{status::kReady};
   std::uint32_t retryLimitOn = 1;
-  InterfaceKind interfaceKind = kInterfaceFW;
+  std::atomic<InterfaceKind> interfaceKind{kInterfaceFW};  // the search's worker obtains the service
   std::atomic<std::uint32_t> busy{0};
   WorkerParameter workerParameter;
 };

@@ -55,9 +55,9 @@ CtUpdateDlg::CtUpdateDlg(CRQDataPlay& player, ServiceFactory& services, UpdateFi
 
 CtUpdateDlg::~CtUpdateDlg() {
   if (hwnd() != nullptr) DestroyWindow(hwnd());  // run modeless: its WM_DESTROY stops the workers
+  // Port, port list, device, node list, service go on the search worker's
+  // thread; then COM, the brush and the icons.
   StopWorkersOrEndProcess();
-  // Port, port list, device, node list, service; then COM, the brush and the icons go.
-  link_.ReleaseAll();
 }
 
 bool CtUpdateDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
@@ -81,8 +81,9 @@ BOOL CtUpdateDlg::OnInitDialog() {
   searchView_.emplace(hwnd());
   state_.workerParameter = WorkerParameter{this, nullptr};
   DeviceSearch search{state_, link_, *searchView_};
-  searchWorker_.emplace(search, searchWait_);
-  AcquireDriverService(services_, search, *searchWorker_);
+  searchWorker_.emplace(services_, search, searchWait_);
+  // Without a worker no service is obtained.
+  if (!searchWorker_->Start()) ReportNoService(search);
   return TRUE;  // the platform gives the focus to the first tab stop
 }
 
@@ -131,7 +132,6 @@ void CtUpdateDlg::OnEndSession(bool ending) {
   }
   // The process may be ended at any moment once this returns: let go now.
   StopWorkersOrEndProcess();
-  link_.ReleaseAll();
   End(IDCANCEL);
 }
 
@@ -204,10 +204,12 @@ bool CtUpdateDlg::StopWorkers() {
     const ULONGLONG now = GetTickCount64();
     return now < deadline ? static_cast<std::uint32_t>(deadline - now) : 0u;
   };
-  const bool searchEnded = !searchWorker_ || searchWorker_->JoinFor(remaining());
   const bool transferEnded = transferWorker_.JoinFor(remaining());
-  if (transferEnded) shutdownBlock_.reset();
-  return searchEnded && transferEnded;
+  if (!transferEnded) return false;  // the port is still in use
+  shutdownBlock_.reset();
+  if (!searchWorker_) return true;
+  searchWorker_->RequestRelease();
+  return searchWorker_->JoinFor(remaining());
 }
 
 void CtUpdateDlg::StopWorkersOrEndProcess() {

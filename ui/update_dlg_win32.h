@@ -1,12 +1,13 @@
 // CtUpdateDlg: the program's window. It holds the update state, starts the
-// device search when it opens, loads the update file on Browse, runs the
-// transfer on Start and shows every outcome on its status line. It owns both
-// workers and the driver objects; closing it at any moment stops the workers,
-// waits for them with the window still on screen, then releases the driver
-// objects. A worker that does not end within kWorkerStopBoundMs is inside a
-// driver call that does not return (an unplugged device, a stuck driver): the
-// process then ends at once with kExitWorkerStuck, releasing nothing that the
-// call may still use.
+// device discovery on its worker when it opens (the driver is obtained there:
+// the window answers whatever the driver does), loads the update file on
+// Browse, runs the transfer on Start and shows every outcome on its status
+// line. It owns both workers and the driver objects; closing it at any moment
+// stops the workers, waits for them with the window still on screen, and has
+// the search worker release the driver objects. A worker that does not end
+// within kWorkerStopBoundMs is inside a driver call that does not return (an
+// unplugged device, a stuck driver): the process then ends at once with
+// kExitWorkerStuck, releasing nothing that the call may still use.
 #pragma once
 
 #include <windows.h>
@@ -41,10 +42,7 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
  protected:
   BOOL OnInitDialog() override;
   // The window stays on screen until nothing of the driver's is held.
-  void OnModalLoopEnded() override {
-    StopWorkersOrEndProcess();
-    link_.ReleaseAll();
-  }
+  void OnModalLoopEnded() override { StopWorkersOrEndProcess(); }
   bool PreTranslateMessage(const MSG& message) override;
   bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
@@ -83,7 +81,8 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
   bool LaunchTransfer() override;
 
   // Asks both workers to stop and waits for them, serving what they send, at
-  // most kWorkerStopBoundMs in all; false when one of them has not ended.
+  // most kWorkerStopBoundMs in all; once the transfer has ended the search
+  // worker releases the driver objects. False when one of them has not ended.
   bool StopWorkers();
   void StopWorkersOrEndProcess();
 

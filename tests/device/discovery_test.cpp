@@ -16,7 +16,9 @@ using Events = std::vector<std::string>;
 using Pauses = std::vector<std::uint32_t>;
 
 const std::string kT6 = "node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n";
-const Events kFound = {"browse off", "status Searching for FW device...", "ready FIRM"};
+// The acquisition shows the text of the service it tries, the search shows it again.
+const Events kFound = {"status Searching for FW device...", "browse off", "status Searching for FW device...",
+                       "ready FIRM"};
 
 // The t6 shows up at attempt n: node-list call 1 is the acquisition's.
 std::string T6FromAttempt(std::uint32_t n) {
@@ -31,7 +33,7 @@ TEST(Discovery, PausesForReadinessBeforeShowingThePort) {
   } cases[] = {{1, {2000}}, {2, {1000, 1000}}, {3, {1000, 1000}}, {6, Pauses(5, 1000)}};
   for (const auto& c : cases) {
     Rig rig(T6FromAttempt(c.attempt));
-    rig.Acquire();
+    rig.Discover();
     EXPECT_EQ(c.pauses, rig.wait.pauses) << c.attempt;
     EXPECT_EQ(status::kReady, rig.state.statusCode.load()) << c.attempt;
     EXPECT_EQ(kFound, rig.view.events) << c.attempt;
@@ -61,16 +63,18 @@ TEST(Discovery, GivesUpAtTheEleventhFailureWithItsStepInTheServicesColumn) {
     for (const InterfaceKind kind : {kInterfaceFW, kInterfaceQBus}) {
       SCOPED_TRACE(c.config + (kind == kInterfaceFW ? " (FW)" : " (qBUS)"));
       Rig rig((kind == kInterfaceFW ? "" : "classes = qbus\n") + c.config);
-      rig.Acquire();
-      EXPECT_EQ(kind, rig.state.interfaceKind);
+      rig.Discover();
+      EXPECT_EQ(kind, rig.state.interfaceKind.load());
       EXPECT_EQ(1u, rig.Stats().servicesFW + rig.Stats().servicesQBus);
       EXPECT_EQ(Pauses(10, 1000), rig.wait.pauses);
       // Until then the code is the bare step of the last failed attempt.
       EXPECT_EQ(std::vector<StatusCode>(10, c.step), rig.wait.codesAtPause);
       EXPECT_EQ(status::kErrorBit | c.step, rig.state.statusCode.load());
-      EXPECT_EQ((Events{"browse off", std::string("status ") + SearchingText(kind),
-                        std::string("status ") + StatusMessage(status::kErrorBit | c.step, kind)}),
-                rig.view.events);
+      Events shown = {"status Searching for FW device..."};
+      if (kind == kInterfaceQBus) shown.push_back("status Searching for qBUS device...");
+      shown.insert(shown.end(), {"browse off", std::string("status ") + SearchingText(kind),
+                                 std::string("status ") + StatusMessage(status::kErrorBit | c.step, kind)});
+      EXPECT_EQ(shown, rig.view.events);
       EXPECT_EQ(12u, rig.Stats().nodeListCalls);  // every attempt starts from the node list
     }
   }
@@ -79,7 +83,7 @@ TEST(Discovery, GivesUpAtTheEleventhFailureWithItsStepInTheServicesColumn) {
 TEST(Discovery, WithoutTheRetryLimitKeepsSearchingInTheErrorForm) {
   Rig rig(T6FromAttempt(20));
   rig.state.retryLimitOn = 0;
-  rig.Acquire();
+  rig.Discover();
   // Pause i follows failed attempt i + 1; from the eleventh on the code holds the error form.
   std::vector<StatusCode> codes(10, 3u);
   codes.resize(19, status::Error(status::kDeviceNotFound));
@@ -90,29 +94,32 @@ TEST(Discovery, WithoutTheRetryLimitKeepsSearchingInTheErrorForm) {
 }
 
 TEST(Discovery, WhenNoSearchCanStartSaysWhyAtOnce) {
+  const std::string fw = "status Searching for FW device...";
+  const std::string qbus = "status Searching for qBUS device...";
   const struct {
     std::string config;
-    bool refuseWorker;
     StatusCode code;
     InterfaceKind kind;
+    Events tried;  // the services' searching texts
     const char* message;
   } cases[] = {
-      {"classes = none\n" + kT6, false, 0x80000001u, kInterfaceNone, "Can not get FW/qBUS interface!!"},
-      {kT6 + "get_node_list = fail 1", false, 0x80000002u, kInterfaceFW, "Can not get FW device information!!"},
-      {"classes = qbus\n" + kT6 + "get_node_list = fail 1", false, 0x80000002u, kInterfaceQBus,
+      {"classes = none\n" + kT6, 0x80000001u, kInterfaceNone, {fw, qbus}, "Can not get FW/qBUS interface!!"},
+      {kT6 + "get_node_list = fail 1", 0x80000002u, kInterfaceFW, {fw}, "Can not get FW device information!!"},
+      {"classes = qbus\n" + kT6 + "get_node_list = fail 1",
+       0x80000002u,
+       kInterfaceQBus,
+       {fw, qbus},
        "Can not get qBUS device information!!"},
-      {kT6 + "get_node_list = overcount 1", false, 0x80000002u, kInterfaceFW, "Can not get FW device information!!"},
-      // Without a worker no device is ever opened: as unreachable as without a node list.
-      {kT6, true, 0x80000002u, kInterfaceFW, "Can not get FW device information!!"},
+      {kT6 + "get_node_list = overcount 1", 0x80000002u, kInterfaceFW, {fw}, "Can not get FW device information!!"},
   };
   for (const auto& c : cases) {
     Rig rig(c.config);
-    rig.launcher.refuse = c.refuseWorker;
-    rig.Acquire();
+    rig.Discover();
     EXPECT_EQ(c.code, rig.state.statusCode.load()) << c.config;
-    EXPECT_EQ(c.kind, rig.state.interfaceKind) << c.config;
-    EXPECT_EQ((Events{std::string("status ") + c.message, "browse off"}), rig.view.events);
-    EXPECT_EQ(c.refuseWorker ? 1 : 0, rig.launcher.starts) << c.config;
+    EXPECT_EQ(c.kind, rig.state.interfaceKind.load()) << c.config;
+    Events shown = c.tried;
+    shown.insert(shown.end(), {std::string("status ") + c.message, "browse off"});
+    EXPECT_EQ(shown, rig.view.events) << c.config;
     EXPECT_EQ(c.kind == kInterfaceNone ? 0u : 1u, rig.Stats().nodeListCalls) << c.config;
   }
 }
@@ -134,7 +141,7 @@ TEST(Discovery, OpensTheFirstT6OrT10AndItsFirstFirmPortAndHoldsThemUntilReleaseA
   };
   for (const auto& c : cases) {
     Rig rig(c.config);
-    rig.Acquire();
+    rig.Discover();
     ASSERT_EQ(status::kReady, rig.state.statusCode.load()) << c.config;
     EXPECT_EQ(c.word0, rig.link.nodeId[0]);
     EXPECT_EQ(c.word1, rig.link.nodeId[1]);
@@ -172,9 +179,9 @@ TEST(Discovery, AServiceThatFailsTheTypeCheckIsReleasedAndNotUsed) {
   };
   Rig rig(kT6);
   Impostor impostor(rig.factory);
-  AcquireDriverService(impostor, rig.search, rig.launcher);
+  DeviceSearchThread(impostor, rig.search, rig.wait);
   EXPECT_EQ(0u, impostor.references);
-  EXPECT_EQ(kInterfaceQBus, rig.state.interfaceKind);
+  EXPECT_EQ(kInterfaceQBus, rig.state.interfaceKind.load());
   EXPECT_EQ(status::kReady, rig.state.statusCode.load());
 }
 
@@ -187,16 +194,46 @@ TEST(Discovery, AStopAtAnyPauseEndsWithoutAnotherCallAndReleasesEverythingOnce) 
   for (const auto& c : cases) {
     Rig rig(c.config);
     rig.wait.stopAtPause = c.stopAtPause;
-    rig.Acquire();
+    rig.Discover();
     EXPECT_EQ(c.stopAtPause + 1, rig.wait.pauses.size());
     EXPECT_EQ(c.nodeListCalls, rig.Stats().nodeListCalls);
     // Nothing after the searching text: no give-up message, no Browse.
-    EXPECT_EQ((Events{"browse off", "status Searching for FW device..."}), rig.view.events);
+    EXPECT_EQ((Events{"status Searching for FW device...", "browse off", "status Searching for FW device..."}),
+              rig.view.events);
     rig.link.ReleaseAll();
     rig.link.ReleaseAll();
     EXPECT_EQ(0, rig.Stats().liveObjects);
     EXPECT_EQ(0u, rig.Stats().unfreedLists);
   }
+}
+
+// A stop during a driver call is seen before the next one, wherever it comes:
+// between any two driver calls the search looks for a stop, and once it has
+// seen one it calls nothing, shows nothing more, and lets go of what it holds.
+TEST(Discovery, LooksForAStopBetweenEveryTwoDriverCalls) {
+  const auto driverCalls = [](const Rig& rig) {
+    const sim::SimStats s = rig.Stats();
+    return rig.factory.classObjectCalls() + s.nodeListCalls + s.openDeviceCalls + s.portListCalls + s.openPortCalls;
+  };
+  // The qBUS service after a missing FW one, and the port at the second attempt.
+  const std::string config = "classes = qbus\n" + kT6 + "open_port = fail 1";
+  Rig whole(config);
+  whole.Discover();
+  ASSERT_EQ(status::kReady, whole.state.statusCode.load());
+  std::uint32_t before = 0;
+  for (std::size_t look = 0; look < whole.wait.looks; ++look) {
+    SCOPED_TRACE(testing::Message() << "a stop at look " << look);
+    Rig rig(config);
+    rig.wait.stopAtLook = look;
+    rig.Discover();
+    const std::uint32_t calls = driverCalls(rig);
+    EXPECT_LE(calls, before + 1) << "two driver calls without a look between them";
+    EXPECT_TRUE(rig.view.events.empty() || rig.view.events.back() != "ready FIRM");
+    rig.link.ReleaseAll();
+    EXPECT_EQ(0, rig.Stats().liveObjects);
+    before = calls;
+  }
+  EXPECT_EQ(driverCalls(whole), before) << "the last look comes after the last call";
 }
 
 }  // namespace

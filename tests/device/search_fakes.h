@@ -28,6 +28,7 @@ class RecordingView : public DeviceSearchView {
   std::function<void(const char*)> onStatus;
 };
 
+// A stop comes at a given pause, or at a given look for one.
 class FakeWait : public SearchWait {
  public:
   explicit FakeWait(const UpdateState& state) : state_(state) {}
@@ -37,33 +38,20 @@ class FakeWait : public SearchWait {
     if (pauses.size() > stopAtPause) stopped = true;
     return !stopped;
   }
-  bool StopRequested() const override { return stopped; }
+  bool StopRequested() const override {
+    if (++looks > stopAtLook) stopped = true;
+    return stopped;
+  }
 
   std::vector<std::uint32_t> pauses;
   std::vector<StatusCode> codesAtPause;
   std::size_t stopAtPause = SIZE_MAX;  // index of the first pause that reports a stop
-  bool stopped = false;
+  std::size_t stopAtLook = SIZE_MAX;   // index of the first look that finds one
+  mutable std::size_t looks = 0;
+  mutable bool stopped = false;
 
  private:
   const UpdateState& state_;
-};
-
-// Runs the search on the caller's thread, as if the worker had started.
-class InlineLauncher : public SearchLauncher {
- public:
-  InlineLauncher(DeviceSearch& search, SearchWait& wait) : search_(search), wait_(wait) {}
-  bool StartSearch() override {
-    ++starts;
-    if (refuse) return false;
-    DeviceSearchThread(search_, wait_);
-    return true;
-  }
-  int starts = 0;
-  bool refuse = false;
-
- private:
-  DeviceSearch& search_;
-  SearchWait& wait_;
 };
 
 }  // namespace testing_rig

@@ -22,7 +22,8 @@ struct Rig {
   explicit Rig(const std::string& configText)
       : model(std::make_shared<sim::BusModel>(Config(configText), sim::MakeSystemClock())), factory(model) {}
 
-  void Acquire() { AcquireDriverService(factory, search, launcher); }
+  // The search worker's procedure, on this thread.
+  void Discover() { DeviceSearchThread(factory, search, wait); }
   sim::SimStats Stats() const { return model->Stats(); }
 
   std::shared_ptr<sim::BusModel> model;
@@ -32,7 +33,6 @@ struct Rig {
   RecordingView view;
   DeviceSearch search{state, link, view};
   FakeWait wait{state};
-  InlineLauncher launcher{search, wait};
 };
 
 }  // namespace testing_rig

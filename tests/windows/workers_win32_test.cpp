@@ -139,25 +139,65 @@ TEST(TransferWorker, RunsAtHighestPriorityAndJoinsWhileItSendsToThisThread) {
   EXPECT_FALSE(worker.Start(view, state, *rig.player, rig)) << "one transfer per worker";
 }
 
-// The search's texts go to a window of the joining thread, as the dialog's would.
-TEST(DeviceSearchWorker, JoinServesTheWorkersCallsAndAStopEndsTheSearch) {
+// Whether this thread's COM is initialised in a single-threaded apartment: an
+// initialisation in that model then answers S_FALSE.
+bool InApartment() {
+  const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (SUCCEEDED(result)) CoUninitialize();
+  return result == S_FALSE;
+}
+
+// Notes the thread that creates the service, and whether it is in an apartment.
+class CreationProbe final : public ServiceFactory {
+ public:
+  explicit CreationProbe(ServiceFactory& real) : real_(real) {}
+  HRESULT CreateInstance(REFCLSID clsid, REFIID iid, void** object) override {
+    thread = GetCurrentThreadId();
+    inApartment = InApartment();
+    return real_.CreateInstance(clsid, iid, object);
+  }
+  DWORD thread = 0;
+  bool inApartment = false;
+
+ private:
+  ServiceFactory& real_;
+};
+
+// The search's texts go to a window of the joining thread, as the dialog's
+// would. The driver is obtained in the worker's own apartment, and let go there
+// before the worker leaves it.
+TEST(DeviceSearchWorker, JoinServesTheWorkersCallsAndTheDriverLivesInTheWorkersApartment) {
   testing_rig::Rig rig("node = 1 2 0x000A7610 0x7606\nport = 9 FIRM\n");
   ProbeWindow status;
   rig.view.onStatus = [&](const char* text) { SetWindowTextA(status.hwnd(), text); };
+  CreationProbe factory(rig.factory);
+  DWORD releasedOn = 0;
+  bool releasedInApartment = false;
+  rig.model->SetIdleCallback([&](const sim::BusModel&) {
+    releasedOn = GetCurrentThreadId();
+    releasedInApartment = InApartment();
+  });
   StopSignalWait wait;
   {
-    DeviceSearchWorker worker(rig.search, wait);
+    DeviceSearchWorker worker(factory, rig.search, wait);
     // The stop comes from this thread while it joins, as when the operator
-    // closes the dialog during the search.
-    status.onText = [&] { worker.RequestStop(); };
-    AcquireDriverService(rig.factory, rig.search, worker);
+    // closes the dialog during the search: at the search's own searching
+    // text, once the acquisition has shown its own.
+    status.onText = [&] {
+      if (status.messages.size() == 2) worker.RequestStop();
+    };
+    ASSERT_TRUE(worker.Start());
+    worker.RequestRelease();
     worker.Join();  // would hang if the join did not serve the worker's SetWindowText
   }
-  ASSERT_EQ(1u, status.messages.size()) << "stopped before readiness";
-  EXPECT_EQ("Searching for FW device...", status.messages[0].text);
-  rig.link.ReleaseAll();
+  ASSERT_EQ(2u, status.messages.size()) << "stopped before readiness";
+  EXPECT_EQ("Searching for FW device...", status.messages[1].text);
   EXPECT_EQ(0, rig.Stats().liveObjects);
   EXPECT_EQ(0u, rig.Stats().unfreedLists);
+  EXPECT_NE(GetCurrentThreadId(), factory.thread);
+  EXPECT_TRUE(factory.inApartment);
+  EXPECT_EQ(factory.thread, releasedOn);
+  EXPECT_TRUE(releasedInApartment);
 }
 
 }  // namespace

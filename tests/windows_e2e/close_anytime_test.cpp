@@ -90,21 +90,10 @@ TEST(OperatorWaits, EndAtOnceWhenTheUpdatersWindowGoes) {
 // The updater's exit code when it ended leaving a driver call that had not returned.
 constexpr DWORD kExitWorkerStuck = 3;
 
-// A write that does not return for 30 s, as a device unplugged in the middle
-// of one can leave it: a close still ends the program within about 3 s, its
-// window on screen until then, so that a second start never meets a copy
-// without a window; and that second start runs normally.
-TEST(CloseDuringAStuckWrite, EndsWithinThreeSecondsWithItsWindowShownUntilThen) {
-  const TempFile file(e2e::UpdateFile());
-  e2e::Run run(std::string(e2e::kT6) + "write_latency_us = 30000000\n", "t6stuck");
-  const op::UpdaterWindow window = run.Ready();
-  ASSERT_TRUE(window);
-  ASSERT_TRUE(e2e::StartTransfer(window, file.path()));
-  ASSERT_TRUE(e2e::Installing(window));
-  Sleep(300);  // the first write is under way, and stays so
-
-  window.Close();
-  // Running without a window for longer than a process takes to go.
+// After its close box, the process ends within about 3 s with kExitWorkerStuck,
+// its window on screen until then, so that a second start never meets a copy
+// without a window.
+void ExpectEndsStuckWithItsWindowShown(e2e::Run& run) {
   ULONGLONG windowlessSince = 0;
   bool windowless = false;
   const bool ended = op::WaitUntil(
@@ -126,14 +115,62 @@ TEST(CloseDuringAStuckWrite, EndsWithinThreeSecondsWithItsWindowShownUntilThen) 
   DWORD exitCode = 0;
   ASSERT_TRUE(run.process().WaitForExit(0, exitCode));
   EXPECT_EQ(kExitWorkerStuck, exitCode);
+}
+
+// A write that does not return for 30 s, as a device unplugged in the middle
+// of one can leave it: a close still ends the program, and a second start
+// runs normally.
+TEST(CloseDuringAStuckWrite, EndsWithinThreeSecondsWithItsWindowShownUntilThen) {
+  const TempFile file(e2e::UpdateFile());
+  e2e::Run run(std::string(e2e::kT6) + "write_latency_us = 30000000\n", "t6stuck");
+  const op::UpdaterWindow window = run.Ready();
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(e2e::StartTransfer(window, file.path()));
+  ASSERT_TRUE(e2e::Installing(window));
+  Sleep(300);  // the first write is under way, and stays so
+
+  window.Close();
+  ExpectEndsStuckWithItsWindowShown(run);
 
   e2e::UpdaterProcess second;
   ASSERT_TRUE(second.Start(run.copy().path()));
   const op::UpdaterWindow secondWindow = second.Window();
   ASSERT_TRUE(secondWindow) << "the second start must run normally";
   secondWindow.Close();
+  DWORD exitCode = 1;
   EXPECT_TRUE(second.WaitForExit(e2e::kExitBoundMs, exitCode));
   EXPECT_EQ(0u, exitCode);
+}
+
+// A driver that does not answer at start-up, as one left wedged by an unplug
+// can: the window shows and answers, with the service's searching text, long
+// before the first node list comes, and its close box ends the program.
+TEST(CloseWhileTheFirstNodeListHangs, TheWindowAnswersAndEndsWithinThreeSeconds) {
+  e2e::Run run(std::string(e2e::kT6) + "get_node_list_latency_us = 30000000 1\n", "t6wedged");
+  const op::UpdaterWindow window = op::UpdaterWindow::WaitFor(run.process().pid(), 10000);
+  ASSERT_TRUE(window) << "no window while the driver's first node list is pending";
+  EXPECT_EQ(op::WaitEnd::kHeld, window.WaitForText(op::kStatus, "Searching for FW device...", 5000));
+  EXPECT_FALSE(window.Enabled(op::kBrowse));
+  window.Close();
+  ExpectEndsStuckWithItsWindowShown(run);
+}
+
+// A close during a slow attempt is seen before the attempt's next driver call:
+// the program ends cleanly, having let every object go, though the rest of the
+// attempt would outlast the close's bound.
+TEST(CloseDuringASlowAttempt, EndsCleanlyBeforeTheNextDriverCall) {
+  e2e::Run run(std::string(e2e::kT6) +
+                   "open_device_latency_us = 1500000\nget_port_list_latency_us = 1500000\n"
+                   "open_port_latency_us = 1500000\n",
+               "t6slow");
+  const op::UpdaterWindow window = run.process().Window();
+  ASSERT_TRUE(window);
+  ASSERT_EQ(op::WaitEnd::kHeld, window.WaitForText(op::kStatus, "Searching for FW device...", 5000));
+  Sleep(500);  // into the attempt's OpenDevice
+  window.Close();
+  sim::SimReport report;
+  ASSERT_TRUE(run.EndedCleanly(kCloseBoundMs, report)) << "2 s after the close";
+  EXPECT_EQ(0u, report.stats.openPortCalls);
 }
 
 // A close while a message of three chunks goes out over a slow bus: the

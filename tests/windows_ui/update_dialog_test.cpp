@@ -32,7 +32,7 @@ TEST(UpdateDialog, ShowsThePathInAWhiteBoxThatTakesNoInputAndTabsThroughTheButto
   ASSERT_TRUE(run.ready());
   const HWND dialog = run.hwnd();
   // Without a driver service nothing can be done but close.
-  EXPECT_EQ(0x80000001u, run.code());
+  ASSERT_TRUE(run.RunUntil([&] { return run.code() == 0x80000001u; }));
   EXPECT_FALSE(run.Enabled(IDC_BROWSE));
   EXPECT_FALSE(run.Enabled(IDC_START));
 
