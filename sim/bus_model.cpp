@@ -1,6 +1,7 @@
 #include "sim/bus_model.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "sim/host_process.h"
@@ -80,11 +81,20 @@ void BusModel::ObjectDestroyed() {
   }
 }
 
-std::uint32_t BusModel::BeginCall(std::uint32_t SimStats::*counter, const CallLatency& latency) {
+void BusModel::NoteCall(const char* name, std::uint32_t call) {
+  if (config_.callsFile.empty()) return;
+  std::FILE* file = std::fopen(config_.callsFile.c_str(), "ab");
+  if (file == nullptr) return;
+  std::fprintf(file, "%s %u\n", name, static_cast<unsigned>(call));
+  std::fclose(file);
+}
+
+std::uint32_t BusModel::BeginCall(const char* name, std::uint32_t SimStats::*counter, const CallLatency& latency) {
   std::uint32_t call = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     call = ++(stats_.*counter);
+    NoteCall(name, call);
   }
   TakeLatency(*clock_, latency, call);
   return call;
@@ -102,7 +112,7 @@ bool BusModel::Listed(std::size_t node, std::uint32_t nodeListCall) const {
 HRESULT BusModel::GetNodeList(NodeList* list) {
   if (list == nullptr) return E_POINTER;
   *list = NodeList{};
-  const std::uint32_t call = BeginCall(&SimStats::nodeListCalls, config_.getNodeListLatency);
+  const std::uint32_t call = BeginCall("get_node_list", &SimStats::nodeListCalls, config_.getNodeListLatency);
   std::lock_guard<std::mutex> lock(mutex_);
   const bool overcount = config_.getNodeList.Hits(call) && config_.getNodeList.mode == FaultMode::kOvercount;
   if (config_.getNodeList.Hits(call) && !overcount) return E_FAIL;
@@ -126,7 +136,7 @@ HRESULT BusModel::GetNodeList(NodeList* list) {
 }
 
 OpenOutcome BusModel::OpenDevice(std::uint32_t word0, std::uint32_t word1) {
-  const std::uint32_t call = BeginCall(&SimStats::openDeviceCalls, config_.openDeviceLatency);
+  const std::uint32_t call = BeginCall("open_device", &SimStats::openDeviceCalls, config_.openDeviceLatency);
   std::lock_guard<std::mutex> lock(mutex_);
   OpenOutcome outcome;
   if (config_.openDevice.Hits(call)) {
@@ -144,7 +154,7 @@ OpenOutcome BusModel::OpenDevice(std::uint32_t word0, std::uint32_t word1) {
 HRESULT BusModel::GetPortList(std::size_t node, PortList* list) {
   if (list == nullptr) return E_POINTER;
   *list = PortList{};
-  const std::uint32_t call = BeginCall(&SimStats::portListCalls, config_.getPortListLatency);
+  const std::uint32_t call = BeginCall("get_port_list", &SimStats::portListCalls, config_.getPortListLatency);
   std::lock_guard<std::mutex> lock(mutex_);
   const bool overcount = config_.getPortList.Hits(call) && config_.getPortList.mode == FaultMode::kOvercount;
   if (config_.getPortList.Hits(call) && !overcount) return E_FAIL;
@@ -162,7 +172,7 @@ HRESULT BusModel::GetPortList(std::size_t node, PortList* list) {
 }
 
 OpenOutcome BusModel::OpenPort(std::size_t node, std::uint32_t portId) {
-  const std::uint32_t call = BeginCall(&SimStats::openPortCalls, config_.openPortLatency);
+  const std::uint32_t call = BeginCall("open_port", &SimStats::openPortCalls, config_.openPortLatency);
   std::lock_guard<std::mutex> lock(mutex_);
   OpenOutcome outcome;
   if (config_.openPort.Hits(call)) {
@@ -185,6 +195,10 @@ HRESULT BusModel::Write(std::uint32_t portId, std::uint32_t flags, std::uint32_t
   write.byteCount = byteCount;
   write.byteCount2 = byteCount2;
   if (bytes != nullptr) write.bytes.assign(bytes, bytes + byteCount);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    NoteCall("write", ++writesBegun_);
+  }
 
   // The slow bus: the call takes as long as the latency plus the bytes at the bandwidth.
   std::uint64_t delayUs = config_.writeLatencyUs;

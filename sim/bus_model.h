@@ -62,7 +62,9 @@ class BusModel {
   bool Listed(std::size_t node, std::uint32_t nodeListCall) const;
   // Counts one call of an operation and returns its number; then takes the
   // configured time, outside the lock, so that the report can still be read.
-  std::uint32_t BeginCall(std::uint32_t SimStats::*counter, const CallLatency& latency);
+  // name is what the calls file calls the operation.
+  std::uint32_t BeginCall(const char* name, std::uint32_t SimStats::*counter, const CallLatency& latency);
+  void NoteCall(const char* name, std::uint32_t call);  // under mutex_
 
   const SimConfig config_;
   const std::shared_ptr<Clock> clock_;
@@ -71,6 +73,7 @@ class BusModel {
   SimStats stats_;
   std::set<void*> lists_;
   std::vector<CapturedWrite> writes_;
+  std::uint32_t writesBegun_ = 0;
   std::function<void(const BusModel&)> idle_;
 };
 

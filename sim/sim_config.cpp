@@ -184,9 +184,9 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
     }
   }
   // Paths keep their inner spaces.
-  if (key == "stats_file" || key == "capture_file") {
+  if (key == "stats_file" || key == "capture_file" || key == "calls_file") {
     if (value.empty()) return key + " takes a path";
-    (key == "stats_file" ? config.statsFile : config.captureFile) = value;
+    (key == "stats_file" ? config.statsFile : key == "capture_file" ? config.captureFile : config.callsFile) = value;
     return {};
   }
   return "unknown key '" + key + "'";

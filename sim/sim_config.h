@@ -68,6 +68,7 @@ struct SimConfig {
   std::uint32_t writeBytesPerSecond = 0;  // 0: no limit
   std::string statsFile;                  // report, written when the last object goes
   std::string captureFile;
+  std::string callsFile;  // a line as each call begins, for a test to wait on
 };
 
 // One t6 with a "FIRM" port, both services: what a run without configuration gets.
@@ -95,6 +96,7 @@ struct ConfigResult {
 //   write_bytes_per_second = <n>
 //   stats_file = <path>
 //   capture_file = <path>
+//   calls_file = <path>                     ("get_node_list 1", "write 3": each call as it begins)
 // Numbers are decimal digits, or 0x and hex digits, within 32 bits. A name is
 // one to four characters, or a 0x word. Lines end with LF, CRLF or a bare CR; a
 // leading UTF-8 byte-order mark is skipped; a NUL byte is an error.

@@ -35,13 +35,28 @@ class SimFolder {
   bool Configure(const std::string& text) const {
     {
       std::ofstream file(base_ + ".conf");
-      file << text << "\nstats_file = " << base_ << ".stats\ncapture_file = " << base_ << ".capture\n";
+      file << text << "\nstats_file = " << base_ << ".stats\ncapture_file = " << base_
+           << ".capture\ncalls_file = " << base_ << ".calls\n";
       if (!file) return false;
     }
     return SetEnvironmentVariableA(kConfigVariable, (base_ + ".conf").c_str()) != FALSE;
   }
 
   bool LoadReport(SimReport& report) const { return sim::LoadReport(base_ + ".stats", base_ + ".capture", report); }
+
+  // Waits at most boundMs for the simulator to begin a call ("open_device 1",
+  // "write 2"): a test then knows the call is under way.
+  bool WaitForCall(const std::string& call, DWORD boundMs) const {
+    const ULONGLONG deadline = GetTickCount64() + boundMs;
+    for (;;) {
+      std::ifstream calls(base_ + ".calls");
+      for (std::string line; std::getline(calls, line);) {
+        if (line == call) return true;
+      }
+      if (GetTickCount64() >= deadline) return false;
+      Sleep(10);
+    }
+  }
 
  private:
   std::filesystem::path folder_;

@@ -60,7 +60,7 @@ TEST(SimConfig, AcceptsOrNamesTheFirstBadLine) {
        "crash_at_write = 41\n"
        "write_latency_us = 200\nwrite_bytes_per_second = 3125\nclass_object_latency_us = 100\n"
        "get_node_list_latency_us = 30000000 1\nopen_device_latency_us = hang 3-\nget_port_list_latency_us = 5 2-4\n"
-       "open_port_latency_us = 0\nstats_file = C:\\temp\\sim.stats\n"
+       "open_port_latency_us = 0\ncalls_file = C:\\temp\\sim.calls\nstats_file = C:\\temp\\sim.stats\n"
        "capture_file = C:\\temp\\sim capture\n",
        0},
   };

@@ -127,7 +127,7 @@ TEST(CloseDuringAStuckWrite, EndsWithinThreeSecondsWithItsWindowShownUntilThen) 
   ASSERT_TRUE(window);
   ASSERT_TRUE(e2e::StartTransfer(window, file.path()));
   ASSERT_TRUE(e2e::Installing(window));
-  Sleep(300);  // the first write is under way, and stays so
+  ASSERT_TRUE(run.CallBegun("write 1"));  // and stays so
 
   window.Close();
   ExpectEndsStuckWithItsWindowShown(run);
@@ -151,6 +151,7 @@ TEST(CloseWhileTheFirstNodeListHangs, TheWindowAnswersAndEndsWithinThreeSeconds)
   ASSERT_TRUE(window) << "no window while the driver's first node list is pending";
   EXPECT_EQ(op::WaitEnd::kHeld, window.WaitForText(op::kStatus, "Searching for FW device...", 5000));
   EXPECT_FALSE(window.Enabled(op::kBrowse));
+  ASSERT_TRUE(run.CallBegun("get_node_list 1"));
   window.Close();
   ExpectEndsStuckWithItsWindowShown(run);
 }
@@ -165,8 +166,7 @@ TEST(CloseDuringASlowAttempt, EndsCleanlyBeforeTheNextDriverCall) {
                "t6slow");
   const op::UpdaterWindow window = run.process().Window();
   ASSERT_TRUE(window);
-  ASSERT_EQ(op::WaitEnd::kHeld, window.WaitForText(op::kStatus, "Searching for FW device...", 5000));
-  Sleep(500);  // into the attempt's OpenDevice
+  ASSERT_TRUE(run.CallBegun("open_device 1"));
   window.Close();
   sim::SimReport report;
   ASSERT_TRUE(run.EndedCleanly(kCloseBoundMs, report)) << "2 s after the close";
@@ -185,8 +185,7 @@ TEST(CloseWhileAMessageGoesOut, SendsItsLastChunkAndNothingMore) {
   const op::UpdaterWindow window = run.Ready();
   ASSERT_TRUE(window);
   ASSERT_TRUE(e2e::StartTransfer(window, file.path()));
-  ASSERT_TRUE(e2e::Installing(window));
-  Sleep(200);  // the first chunk is under way
+  ASSERT_TRUE(run.CallBegun("write 1"));
   window.Close();
   sim::SimReport report;
   ASSERT_TRUE(run.EndedCleanly(kCloseBoundMs, report)) << "2 s after the close";

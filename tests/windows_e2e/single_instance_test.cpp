@@ -73,6 +73,9 @@ TEST(SingleInstance, ASecondStartBringsTheFirstForwardRestoredAndEndsAtOnce) {
     EXPECT_EQ(window.hwnd(), GetForegroundWindow());
     EXPECT_TRUE(first.process().Running());
 
+    if (c.exitCode != 0) {
+      ASSERT_TRUE(first.CallBegun("get_node_list 1"));
+    }
     window.Close();
     EXPECT_TRUE(first.process().WaitForExit(e2e::kExitBoundMs, exitCode));
     EXPECT_EQ(c.exitCode, exitCode);

@@ -103,6 +103,8 @@ class Run {
 
   UpdaterProcess& process() { return process_; }
   const UpdaterCopy& copy() const { return copy_; }
+  // The simulator has begun that call ("get_node_list 1") within boundMs.
+  bool CallBegun(const std::string& call, DWORD boundMs = 10000) const { return folder_.WaitForCall(call, boundMs); }
 
   // The window once the search has found the device.
   op::UpdaterWindow Ready() {
