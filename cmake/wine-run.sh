@@ -85,8 +85,8 @@ mkdir -p "$prefix"
 # Wine starts its desktop process (explorer) again, from whichever program
 # next makes a window, a second after the last program that had one ended: it
 # would hold that program's stderr. So the program writes to unlinked files,
-# and a copier follows each into the pipe until the program (this process,
-# after the exec) ends; a kill on timeout ends them too.
+# and a copier follows each into the pipe until this script ends; a kill on
+# timeout ends them too (and leaves the program to the server's end).
 follow() {  # follow <fd of the program's output> <fd to copy it to>
   local file
   file=$(mktemp)
@@ -96,8 +96,15 @@ follow() {  # follow <fd of the program's output> <fd to copy it to>
   exec {reader}<&-
   eval "exec $1>&$writer {writer}>&-"
 }
-if [ -p /dev/stdout ] || [ -p /dev/stderr ]; then
-  follow 2 2
-  follow 1 1
+if ! [ -p /dev/stdout ] && ! [ -p /dev/stderr ]; then
+  exec "$wine" "$@"
 fi
-exec "$wine" "$@"
+follow 2 2
+follow 1 1
+# A child, so that a failing end is named: a program that crashes loses the
+# output left in its buffers, and its exit code (the low 8 bits of its own;
+# 5 for an access violation) is all that is left to go by.
+status=0
+"$wine" "$@" || status=$?
+[ "$status" -eq 0 ] || echo "wine-run.sh: $(basename "${1//\\//}") ended with exit code $status" >&2
+exit "$status"
