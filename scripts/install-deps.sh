@@ -5,9 +5,12 @@ set -euo pipefail
 
 # wine64 runs the 64-bit build's tests and wine32 (i386) the 32-bit build's:
 # `wine` alone is satisfied by either, and with i386 enabled apt may pick only
-# wine32. python3 writes the release zip.
+# wine32. python3 writes the release zip. clang and lld build the release
+# (with its PDBs, which llvm's tools check), mingw-w64's GCC the second build;
+# osslsigncode signs it.
 packages=(cmake ninja-build g++ googletest libbenchmark-dev clang libclang-rt-14-dev
-          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools lld llvm
+          osslsigncode openssl
           wine wine64 wine32:i386 xvfb xdotool imagemagick
           fonts-wine fonts-vlgothic zlib1g-dev gcovr python3 clang-tidy clang-format)
 
