@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -27,13 +28,20 @@ constexpr DWORD kReadyBoundMs = 30000;  // the search alone takes 2 s
 constexpr DWORD kExitBoundMs = 5000;
 constexpr DWORD kTransferBoundMs = 60000;
 
+// The updater the tests run: the build's own, or the one T6_TEST_UPDATER
+// names (the release's test runs a signed copy).
+inline std::string UpdaterUnderTest() {
+  const char* other = std::getenv("T6_TEST_UPDATER");
+  return other != nullptr && *other != '\0' ? other : T6_UPDATER_EXE;
+}
+
 // A copy of the updater under a name of its own: the single-instance mutex is
 // named after the executable, so copies under other names never meet.
 class UpdaterCopy {
  public:
   explicit UpdaterCopy(const std::string& name) : path_((folder_.path() / (name + ".exe")).string()) {
     std::error_code error;
-    copied_ = std::filesystem::copy_file(T6_UPDATER_EXE, path_, error);
+    copied_ = std::filesystem::copy_file(UpdaterUnderTest(), path_, error);
   }
 
   bool ok() const { return copied_; }
