@@ -22,8 +22,9 @@ for pair in "$@"; do
   summary=$(llvm-pdbutil dump -summary "$pdb") || { fail "$pdb" "not a PDB file"; continue; }
   pdb_guid=$(sed -n 's/^ *GUID: {\(.*\)}$/\1/p' <<<"$summary")
   pdb_age=$(sed -n 's/^ *Age: //p' <<<"$summary")
-  [ "$exe_names" = "$(basename "$pdb")" ] || fail "$exe" "names its PDB '$exe_names', not $(basename "$pdb")"
-  if [ "${exe_guid^^}" != "${pdb_guid^^}" ] || [ "$exe_age" != "$pdb_age" ]; then
+  if [ "$exe_names" != "$(basename "$pdb")" ]; then
+    fail "$exe" "names its PDB '$exe_names', not $(basename "$pdb")"
+  elif [ "${exe_guid^^}" != "${pdb_guid^^}" ] || [ "$exe_age" != "$pdb_age" ]; then
     fail "$exe" "expects the PDB {$exe_guid} age $exe_age; $pdb is {$pdb_guid} age $pdb_age"
   else
     echo "$exe: time stamp $stamp, PDB {$pdb_guid} age $pdb_age: they match"
