@@ -12,6 +12,9 @@ CodeView entry's GUID (the age stays 1). The PDB's info stream gets the same
 GUID, which is all a debugger matches.
 
   stamp-identity.py <executable> <pdb>
+  stamp-identity.py --keys <executable>
+      prints the folder names a symbol store files both under:
+      <time stamp><image size> for the executable, <GUID><age> for the PDB
 """
 import hashlib
 import struct
@@ -49,7 +52,21 @@ def identity_fields(data):
     return stamps, guid
 
 
+def store_keys(data):
+    stamps, guid_at = identity_fields(data)
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    image_size = struct.unpack_from("<I", data, pe + 24 + 56)[0]
+    d1, d2, d3 = struct.unpack_from("<IHH", data, guid_at)
+    age = struct.unpack_from("<I", data, guid_at + 16)[0]
+    stamp = struct.unpack_from("<I", data, stamps[0])[0]
+    return (f"{stamp:08X}{image_size:x}",
+            f"{d1:08X}{d2:04X}{d3:04X}{data[guid_at + 8:guid_at + 16].hex().upper()}{age:X}")
+
+
 def main():
+    if sys.argv[1] == "--keys":
+        print(*store_keys(open(sys.argv[2], "rb").read()))
+        return
     exe_path, pdb_path = sys.argv[1:]
     exe = bytearray(open(exe_path, "rb").read())
     pdb = bytearray(open(pdb_path, "rb").read())

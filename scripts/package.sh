@@ -89,40 +89,12 @@ pack() {
 # symbol path looks for them: t6update.exe/<time stamp><image size>/ and
 # t6update.pdb/<GUID><age>/.
 store() {
-  /usr/bin/python3 - "$@" <<'PY'
-import os, shutil, struct, sys
-folder, exe, pdb = sys.argv[1:]
-data = open(exe, "rb").read()
-pe = struct.unpack_from("<I", data, 0x3C)[0]
-stamp = struct.unpack_from("<I", data, pe + 8)[0]
-section_count = struct.unpack_from("<H", data, pe + 6)[0]
-optional = pe + 24
-sections = optional + struct.unpack_from("<H", data, pe + 20)[0]
-image_size = struct.unpack_from("<I", data, optional + 56)[0]
-directories = optional + (112 if struct.unpack_from("<H", data, optional)[0] == 0x20B else 96)
-debug_rva, debug_size = struct.unpack_from("<II", data, directories + 6 * 8)
-
-def file_offset(rva):
-    for i in range(section_count):
-        _, size, address, raw_size, raw = struct.unpack_from("<8sIIII", data, sections + 40 * i)
-        if address <= rva < address + max(size, raw_size):
-            return raw + rva - address
-    raise SystemExit(f"{exe}: its debug directory is in no section")
-
-identity = None
-start = file_offset(debug_rva)
-for entry in range(start, start + debug_size, 28):
-    kind, _, _, raw = struct.unpack_from("<IIII", data, entry + 12)
-    if kind == 2 and data[raw:raw + 4] == b"RSDS":  # CodeView: GUID, age, PDB name
-        d1, d2, d3 = struct.unpack_from("<IHH", data, raw + 4)
-        age = struct.unpack_from("<I", data, raw + 20)[0]
-        identity = f"{d1:08X}{d2:04X}{d3:04X}{data[raw + 12:raw + 20].hex().upper()}{age:X}"
-if identity is None:
-    raise SystemExit(f"{exe}: no CodeView entry")
-for name, path, key in (("t6update.exe", exe, f"{stamp:08X}{image_size:x}"), ("t6update.pdb", pdb, identity)):
-    os.makedirs(os.path.join(folder, name, key), exist_ok=True)
-    shutil.copyfile(path, os.path.join(folder, name, key, name))
-PY
+  local keys
+  read -r -a keys < <(/usr/bin/python3 cmake/stamp-identity.py --keys "$2")
+  [ "${#keys[@]}" -eq 2 ] || { echo "package: $2 has no identity" >&2; return 1; }
+  mkdir -p "$1/t6update.exe/${keys[0]}" "$1/t6update.pdb/${keys[1]}"
+  cp "$2" "$1/t6update.exe/${keys[0]}/"
+  cp "$3" "$1/t6update.pdb/${keys[1]}/"
 }
 
 # zip_folder <folder> <zip>: every file of the folder, the same bytes on every machine.
