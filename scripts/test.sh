@@ -109,7 +109,7 @@ second_compiler_builds() {
     log=build/$preset.log
     cmake --preset "$preset" >"$log" 2>&1 && cmake --build --preset "$preset" >>"$log" 2>&1 ||
       { cat "$log"; echo "second compiler: $preset failed"; return 1; }
-    if grep -i 'warning' "$log"; then
+    if grep -E -i '(^|[^_])warning:' "$log"; then
       echo "second compiler: $preset warns"
       return 1
     fi
