@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "bench/simulated_transfer_win32.h"
-#include "tests/support/temp_file.h"
 #include "tools/lateness.h"
 #include "tools/smf_builder.h"
+#include "tools/temp_file.h"
 #include "transfer/pacing_sleeper_win32.h"
 #include "transfer/update_file.h"
 

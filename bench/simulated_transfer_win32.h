@@ -20,7 +20,7 @@
 #include "device/device_search_worker.h"
 #include "sim/sim_folder_win32.h"
 #include "state/update_state.h"
-#include "transfer/transfer_thread_win32.h"
+#include "transfer/transfer_worker_win32.h"
 
 namespace simulated {
 

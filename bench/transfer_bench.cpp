@@ -9,9 +9,9 @@
 #include <string>
 
 #include "state/update_state.h"
-#include "tests/support/temp_file.h"
 #include "tools/port_stub.h"
 #include "tools/smf_builder.h"
+#include "tools/temp_file.h"
 #include "transfer/rq_data_play.h"
 
 namespace {

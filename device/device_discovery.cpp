@@ -13,22 +13,6 @@ PortNameText FormatPortName(std::uint32_t name) {
 
 }  // namespace discovery
 
-bool ObtainService(ServiceFactory& factory, REFCLSID clsid, ComPtr<IqBUSAsync>& service) {
-  service.Reset();
-  ComPtr<IqBUSAsync> created;
-  if (FAILED(factory.CreateInstance(clsid, qbus::kIidAsync, reinterpret_cast<void**>(created.ResetAndGetAddress()))) ||
-      !created) {
-    return false;
-  }
-  // The run-time type check: the object must itself answer as an IqBUSAsync.
-  IqBUSAsync** slot = service.ResetAndGetAddress();
-  if (FAILED(created->QueryInterface(qbus::kIidAsync, reinterpret_cast<void**>(slot))) || !service) {
-    service.Reset();
-    return false;
-  }
-  return true;
-}
-
 // The status code last: whoever sees it finds the dialog told.
 void ReportNoService(DeviceSearch& search) {
   const StatusCode code = status::Error(status::kNoInterface);

@@ -16,7 +16,7 @@
 #include "device/device_discovery.h"
 #include "device/qbus_ids.h"
 #include "sim/com_object.h"
-#include "tests/device/search_fakes.h"
+#include "tools/search_fakes.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "smf/smf.h"
-#include "tests/support/memory_file.h"
+#include "tools/memory_file.h"
 #include "tools/port_stub.h"
 #include "transfer/rq_data_play.h"
 

@@ -12,7 +12,7 @@ packages=(cmake ninja-build g++ googletest libbenchmark-dev clang libclang-rt-14
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools lld llvm
           osslsigncode openssl
           wine wine64 wine32:i386 xvfb xdotool imagemagick
-          fonts-wine fonts-vlgothic zlib1g-dev gcovr python3 clang-tidy clang-format)
+          fonts-wine fonts-vlgothic gcovr python3 clang-tidy clang-format)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -9,6 +9,7 @@
 #include <olectl.h>
 
 #include <atomic>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,6 +19,7 @@
 #include "sim/report_writer.h"
 #include "sim/sim_config.h"
 #include "sim/sim_objects.h"
+#include "sim/sim_registration_win32.h"
 
 namespace {
 
@@ -113,41 +115,14 @@ class ClassFactory final : public IClassFactory {
 ClassFactory fwFactory(qbus::kClsidFW);
 ClassFactory qbusFactory(qbus::kClsidQBus);
 
-struct RegistryKey {
-  HKEY key = nullptr;
-  ~RegistryKey() {
-    if (key != nullptr) RegCloseKey(key);
-  }
-};
+constexpr sim::RegisteredClass kServiceClasses[] = {{&qbus::kClsidFW, L"t6 simulated FW driver service"},
+                                                 {&qbus::kClsidQBus, L"t6 simulated qBUS driver service"}};
 
-std::wstring ClassKeyPath(const CLSID& clsid) {
-  wchar_t text[40];
-  StringFromGUID2(clsid, text, 40);
-  return std::wstring(L"CLSID\\") + text;
-}
-
-HRESULT SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
-  const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  const LONG result = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
-  return result == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
-}
-
-HRESULT RegisterServiceClass(const CLSID& clsid, const wchar_t* description, const std::wstring& modulePath) {
-  RegistryKey classKey;
-  RegistryKey serverKey;
-  const std::wstring path = ClassKeyPath(clsid);
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &classKey.key, nullptr) !=
-          ERROR_SUCCESS ||
-      RegCreateKeyExW(classKey.key, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr, &serverKey.key, nullptr) !=
-          ERROR_SUCCESS) {
-    return SELFREG_E_CLASS;
-  }
-  // "Both": the program's workers call the objects from threads that never initialise COM.
-  if (FAILED(SetString(classKey.key, nullptr, description)) || FAILED(SetString(serverKey.key, nullptr, modulePath)) ||
-      FAILED(SetString(serverKey.key, L"ThreadingModel", L"Both"))) {
-    return SELFREG_E_CLASS;
-  }
-  return S_OK;
+// This DLL's full path, or "" when it does not fit.
+std::wstring ModulePath() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(thisModule, path, MAX_PATH);
+  return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(path, length);
 }
 
 }  // namespace
@@ -173,20 +148,15 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
 STDAPI DllCanUnloadNow() { return serverLocks.load() == 0 && !server.Busy() ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
-  wchar_t modulePath[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(thisModule, modulePath, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return SELFREG_E_CLASS;
-  const HRESULT fw = RegisterServiceClass(qbus::kClsidFW, L"t6 simulated FW driver service", modulePath);
-  if (FAILED(fw)) return fw;
-  return RegisterServiceClass(qbus::kClsidQBus, L"t6 simulated qBUS driver service", modulePath);
+  const std::wstring path = ModulePath();
+  if (path.empty()) return SELFREG_E_CLASS;
+  return sim::RegisterForThisUser(kServiceClasses, std::size(kServiceClasses), path);
 }
 
 STDAPI DllUnregisterServer() {
-  for (const CLSID* clsid : {&qbus::kClsidFW, &qbus::kClsidQBus}) {
-    const LONG result = RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKeyPath(*clsid).c_str());
-    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) return SELFREG_E_CLASS;
-  }
-  return S_OK;
+  const std::wstring path = ModulePath();
+  if (path.empty()) return SELFREG_E_CLASS;
+  return sim::UnregisterForThisUser(kServiceClasses, std::size(kServiceClasses), path);
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

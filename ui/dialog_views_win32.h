@@ -7,7 +7,7 @@
 
 #include "device/search_view.h"
 #include "transfer/progress_bar_win32.h"
-#include "transfer/transfer_worker.h"
+#include "transfer/transfer_thread.h"
 #include "ui/dialog_items_win32.h"
 #include "ui/resource.h"
 #include "ui/update_controller.h"

@@ -20,7 +20,7 @@
 #include "platform/handles_win32.h"
 #include "state/update_state.h"
 #include "transfer/rq_data_play.h"
-#include "transfer/transfer_thread_win32.h"
+#include "transfer/transfer_worker_win32.h"
 #include "ui/dialog_views_win32.h"
 #include "ui/dialog_win32.h"
 #include "ui/message_map_win32.h"

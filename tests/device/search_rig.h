@@ -8,7 +8,7 @@
 
 #include "sim/bus_model.h"
 #include "sim/sim_objects.h"
-#include "tests/device/search_fakes.h"
+#include "tools/search_fakes.h"
 
 namespace testing_rig {
 

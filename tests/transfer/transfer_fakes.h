@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "tests/support/temp_file.h"
 #include "tools/port_stub.h"
 #include "tools/smf_builder.h"
+#include "tools/temp_file.h"
 #include "transfer/rq_data_play.h"
 
 namespace fakes {

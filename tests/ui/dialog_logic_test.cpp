@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/temp_file.h"
 #include "tools/smf_builder.h"
+#include "tools/temp_file.h"
 #include "ui/key_filter.h"
 #include "ui/resource.h"
 #include "ui/single_instance.h"

@@ -10,9 +10,9 @@
 #include "smf/load_status.h"
 #include "smf/smf.h"
 #include "smf/update_file_reader.h"
-#include "tests/support/memory_file.h"
-#include "tests/support/temp_file.h"
+#include "tools/memory_file.h"
 #include "tools/smf_builder.h"
+#include "tools/temp_file.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "smf/smf.h"
-#include "tests/support/temp_file.h"
 #include "tools/smf_builder.h"
+#include "tools/temp_file.h"
 
 namespace {
 

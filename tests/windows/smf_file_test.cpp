@@ -11,8 +11,8 @@
 
 #include "platform/wide_text_win32.h"
 #include "smf/smf.h"
-#include "tests/support/temp_file.h"
 #include "tools/smf_builder.h"
+#include "tools/temp_file.h"
 
 namespace {
 

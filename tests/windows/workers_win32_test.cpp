@@ -16,7 +16,7 @@
 #include "tests/transfer/transfer_fakes.h"
 #include "transfer/performance_counter_win32.h"
 #include "transfer/progress_bar_win32.h"
-#include "transfer/transfer_thread_win32.h"
+#include "transfer/transfer_worker_win32.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include "platform/handles_win32.h"
 #include "sim/sim_folder_win32.h"
 #include "sim/sim_report.h"
-#include "tests/support/temp_file.h"
 #include "tools/operator/operator_win32.h"
 #include "tools/smf_builder.h"
+#include "tools/temp_file.h"
 
 namespace e2e {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/temp_file.h"
 #include "tests/windows_ui/dialog_harness.h"
 #include "tools/smf_builder.h"
+#include "tools/temp_file.h"
 #include "ui/about_dlg_win32.h"
 #include "ui/resource.h"
 
@@ -210,14 +210,16 @@ TEST(UpdaterExecutable, CarriesItsVersionManifestAndIcon) {
     EXPECT_NE(std::string::npos, manifest.find(part)) << part;
   }
 
-  // The icon group: 16, 32, 48 and 256 (written 0) pixels.
+  // The icon group: an image for each size the window loads at 96 to 192 DPI,
+  // so that none is stretched (small icon 16, 20, 24, 32; large 32, 40, 48, 64),
+  // and 256 (written 0) for Explorer.
   const std::string group = ResourceBytes(exe, MAKEINTRESOURCEW(14), MAKEINTRESOURCEW(IDR_MAINFRAME));
-  ASSERT_EQ(6u + 14u * 4, group.size());
-  EXPECT_EQ(4, group[4] | group[5] << 8);
+  ASSERT_EQ(6u + 14u * 8, group.size());
+  EXPECT_EQ(8, group[4] | group[5] << 8);
   std::vector<int> widths;
-  for (int i = 0; i < 4; ++i) widths.push_back(static_cast<unsigned char>(group[6 + 14 * i]));
+  for (int i = 0; i < 8; ++i) widths.push_back(static_cast<unsigned char>(group[6 + 14 * i]));
   std::sort(widths.begin(), widths.end());
-  EXPECT_EQ((std::vector<int>{0, 16, 32, 48}), widths);
+  EXPECT_EQ((std::vector<int>{0, 16, 20, 24, 32, 40, 48, 64}), widths);
 
   FreeLibrary(exe);
 

@@ -1,10 +1,10 @@
-// The transfer worker's end states, through a recording view.
+// The transfer thread's end states, through a recording view.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "state/status_messages.h"
-#include "transfer/transfer_worker.h"
+#include "transfer/transfer_thread.h"
 #include "transfer_fakes.h"
 
 namespace {

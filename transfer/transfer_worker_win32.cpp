@@ -1,4 +1,4 @@
-#include "transfer/transfer_thread_win32.h"
+#include "transfer/transfer_worker_win32.h"
 
 #include "transfer/pacing_sleeper_win32.h"
 #include "transfer/performance_counter_win32.h"

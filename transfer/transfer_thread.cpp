@@ -1,4 +1,4 @@
-#include "transfer/transfer_worker.h"
+#include "transfer/transfer_thread.h"
 
 #include "state/status_messages.h"
 

@@ -5,7 +5,7 @@
 
 #include "platform/worker_thread.h"
 #include "state/stop_signal.h"
-#include "transfer/transfer_worker.h"
+#include "transfer/transfer_thread.h"
 
 class TransferWorker {
  public:

@@ -1,6 +1,7 @@
-// The transfer worker's logic: locks the dialog's buttons, runs Play, records
-// the outcome in the update state and the status line with one beep, and
-// leaves Start as the way to close.
+// TransferThread, what the transfer's thread runs (TransferWorker starts
+// it): locks the dialog's buttons, runs Play, records the outcome in the
+// update state and the status line with one beep, and leaves Start as the way
+// to close.
 #pragma once
 
 #include <cstdint>
