@@ -116,7 +116,7 @@ ClassFactory fwFactory(qbus::kClsidFW);
 ClassFactory qbusFactory(qbus::kClsidQBus);
 
 constexpr sim::RegisteredClass kServiceClasses[] = {{&qbus::kClsidFW, L"t6 simulated FW driver service"},
-                                                 {&qbus::kClsidQBus, L"t6 simulated qBUS driver service"}};
+                                                    {&qbus::kClsidQBus, L"t6 simulated qBUS driver service"}};
 
 // This DLL's full path, or "" when it does not fit.
 std::wstring ModulePath() {
