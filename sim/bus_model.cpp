@@ -65,6 +65,11 @@ void BusModel::SetIdleCallback(std::function<void(const BusModel&)> callback) {
   idle_ = std::move(callback);
 }
 
+void BusModel::SetCallObserver(std::function<void(const char*)> observer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  callObserver_ = std::move(observer);
+}
+
 void BusModel::ObjectCreated() { ++live_; }
 
 void BusModel::ObjectDestroyed() {
@@ -82,6 +87,7 @@ void BusModel::ObjectDestroyed() {
 }
 
 void BusModel::NoteCall(const char* name, std::uint32_t call) {
+  if (callObserver_) callObserver_(name);
   if (config_.callsFile.empty()) return;
   std::FILE* file = std::fopen(config_.callsFile.c_str(), "ab");
   if (file == nullptr) return;
@@ -106,7 +112,7 @@ void BusModel::ServiceCreated(ServiceClass serviceClass) {
 }
 
 bool BusModel::Listed(std::size_t node, std::uint32_t nodeListCall) const {
-  return config_.nodes[node].fromCall <= nodeListCall;
+  return config_.nodes[node].fromCall <= nodeListCall && (nodesLearned_ || !config_.nodesByWindowTimer);
 }
 
 HRESULT BusModel::GetNodeList(NodeList* list) {
@@ -221,6 +227,21 @@ HRESULT BusModel::Write(std::uint32_t portId, std::uint32_t flags, std::uint32_t
 void BusModel::ListFreed(void* block) {
   std::lock_guard<std::mutex> lock(mutex_);
   lists_.erase(block);
+}
+
+void BusModel::ReleaseCalled() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  NoteCall("release", ++releaseCalls_);
+}
+
+void BusModel::UnloadAsked() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  NoteCall("can_unload_now", ++unloadQueries_);
+}
+
+void BusModel::NodesLearned() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  nodesLearned_ = true;
 }
 
 SimStats BusModel::Stats() const {

@@ -39,6 +39,9 @@ class BusModel {
 
   // Called when the number of live objects drops to zero; not under any lock.
   void SetIdleCallback(std::function<void(const BusModel&)> callback);
+  // Called as each call begins, with its name in the calls file's words, on
+  // the caller's thread and under the model's lock: it must not call the model.
+  void SetCallObserver(std::function<void(const char* name)> observer);
 
   // The driver objects' side.
   void ObjectCreated();
@@ -54,6 +57,13 @@ class BusModel {
 
   // A block passed to CoTaskMemFree; forgets it if it was one of our lists.
   void ListFreed(void* block);
+  // Release on any object, before it takes effect.
+  void ReleaseCalled();
+  // COM asked the server whether it may be unloaded.
+  void UnloadAsked();
+  // The service's window has looked at the bus: with nodesByWindowTimer, the
+  // nodes are listed from now on.
+  void NodesLearned();
 
   SimStats Stats() const;
   std::vector<CapturedWrite> Writes() const;
@@ -74,7 +84,11 @@ class BusModel {
   std::set<void*> lists_;
   std::vector<CapturedWrite> writes_;
   std::uint32_t writesBegun_ = 0;
+  std::uint32_t releaseCalls_ = 0;
+  std::uint32_t unloadQueries_ = 0;
+  bool nodesLearned_ = false;
   std::function<void(const BusModel&)> idle_;
+  std::function<void(const char*)> callObserver_;
 };
 
 // Takes the time latency sets for call number call of its operation.

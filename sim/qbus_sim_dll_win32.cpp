@@ -1,8 +1,13 @@
 // The simulated driver service as an in-process COM server serving the FW and
 // the qBUS class. Its configuration file is named by T6_QBUS_SIM_CONFIG and
 // read afresh whenever no object of the previous session is alive, so each
-// test may bring its own. The report is written when the last object goes and
-// when the process ends.
+// test may bring its own; without one it serves nothing, so that it never
+// answers for a real driver by accident. The report is written when the last
+// object goes and when the process ends.
+//
+// regsvr32 registers it "Both"; `regsvr32 /n /i:<model> qbus_sim.dll`
+// registers it with ThreadingModel <model> (Apartment, Both, Free, Neutral),
+// or with none for "none", as drivers are registered in the field.
 #include <windows.h>
 
 #include <objbase.h>
@@ -30,11 +35,11 @@ std::atomic<std::uint32_t> classObjectCalls{0};  // of the process, whichever se
 sim::SimConfig ConfigFromEnvironment() {
   char path[MAX_PATH * 2];
   const DWORD length = GetEnvironmentVariableA(sim::kConfigVariable, path, sizeof(path));
-  if (length == 0) return sim::DefaultSimConfig();
   sim::ConfigResult loaded;
-  if (length < sizeof(path)) loaded = sim::LoadSimConfigFile(path);
+  if (length != 0 && length < sizeof(path)) loaded = sim::LoadSimConfigFile(path);
   if (loaded.ok) return loaded.config;
-  // A configuration that cannot be read serves nothing, so that the mistake shows.
+  // Without a configuration, or with one that cannot be read, it serves
+  // nothing: the simulator is not a device, and the mistake shows.
   sim::SimConfig nothing;
   nothing.serveFW = false;
   nothing.serveQBus = false;
@@ -53,8 +58,10 @@ class Server {
     return model_;
   }
 
+  // Whether COM may unload the DLL, as it asks.
   bool Busy() {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (model_) model_->UnloadAsked();
     return model_ && model_->Stats().liveObjects != 0;
   }
 
@@ -70,6 +77,49 @@ class Server {
 };
 
 Server server;
+
+// A driver that learns of the bus through a message-only window on the thread
+// that created its service: a timer there looks at the bus, and the nodes are
+// listed only once it has. It runs only while that thread dispatches its
+// messages, and goes with the session (or the thread).
+class BusWatchWindow {
+ public:
+  static void Start(const std::shared_ptr<sim::BusModel>& session) {
+    static const ATOM registered = [] {
+      WNDCLASSW wc = {};
+      wc.lpfnWndProc = &Proc;
+      wc.hInstance = thisModule;
+      wc.lpszClassName = kClassName;
+      return RegisterClassW(&wc);
+    }();
+    if (registered == 0) return;
+    const HWND window = CreateWindowW(kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, thisModule, nullptr);
+    if (window == nullptr) return;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new std::weak_ptr<sim::BusModel>(session)));
+    SetTimer(window, 1, kLookMs, nullptr);
+  }
+
+ private:
+  static constexpr const wchar_t* kClassName = L"t6-qbus-sim-bus-watch";
+  static constexpr UINT kLookMs = 100;
+
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* session = reinterpret_cast<std::weak_ptr<sim::BusModel>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_TIMER && session != nullptr) {
+      if (const std::shared_ptr<sim::BusModel> model = session->lock()) {
+        model->NodesLearned();
+      } else {
+        DestroyWindow(window);
+      }
+      return 0;
+    }
+    if (message == WM_NCDESTROY) {
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      delete session;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+};
 
 class ClassFactory final : public IClassFactory {
  public:
@@ -94,7 +144,10 @@ class ClassFactory final : public IClassFactory {
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     try {
-      return sim::CreateServiceObject(server.Session(), clsid_, riid, object);
+      const std::shared_ptr<sim::BusModel> session = server.Session();
+      const HRESULT created = sim::CreateServiceObject(session, clsid_, riid, object);
+      if (SUCCEEDED(created) && session->config().nodesByWindowTimer) BusWatchWindow::Start(session);
+      return created;
     } catch (...) {
       return E_OUTOFMEMORY;
     }
@@ -150,7 +203,23 @@ STDAPI DllCanUnloadNow() { return serverLocks.load() == 0 && !server.Busy() ? S_
 STDAPI DllRegisterServer() {
   const std::wstring path = ModulePath();
   if (path.empty()) return SELFREG_E_CLASS;
-  return sim::RegisterForThisUser(kServiceClasses, std::size(kServiceClasses), path);
+  // "Both": made in whichever apartment asks, as the program's workers want it.
+  return sim::RegisterForThisUser(kServiceClasses, std::size(kServiceClasses), path, L"Both");
+}
+
+// regsvr32 /i:<model> (with /n, alone): the registration with that
+// ThreadingModel, or with none for "none"; with /u, the unregistration.
+STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
+  if (!install) return DllUnregisterServer();
+  const std::wstring path = ModulePath();
+  if (path.empty()) return SELFREG_E_CLASS;
+  const std::wstring model = commandLine != nullptr ? commandLine : L"";
+  static const wchar_t* const kModels[] = {L"Apartment", L"Both", L"Free", L"Neutral"};
+  for (const wchar_t* known : kModels) {
+    if (model == known) return sim::RegisterForThisUser(kServiceClasses, std::size(kServiceClasses), path, known);
+  }
+  if (model == L"none") return sim::RegisterForThisUser(kServiceClasses, std::size(kServiceClasses), path, nullptr);
+  return E_INVALIDARG;
 }
 
 STDAPI DllUnregisterServer() {

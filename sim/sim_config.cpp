@@ -7,8 +7,6 @@
 #include <sstream>
 #include <system_error>
 
-#include "device/qbus_ids.h"
-
 namespace sim {
 
 namespace {
@@ -117,6 +115,13 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
     config.serveQBus = w == "both" || w == "qbus";
     return {};
   }
+  if (key == "learn_nodes") {
+    if (words.size() != 1 || (words[0] != "at_once" && words[0] != "window_timer")) {
+      return "learn_nodes takes at_once or window_timer";
+    }
+    config.nodesByWindowTimer = words[0] == "window_timer";
+    return {};
+  }
   if (key == "node") {
     NodeEntry node;
     if (words.size() < 4 || words.size() > 5 || !ParseNumber(words[0], node.word0) ||
@@ -193,17 +198,6 @@ std::string ApplyLine(const std::string& key, const std::string& value, SimConfi
 }
 
 }  // namespace
-
-SimConfig DefaultSimConfig() {
-  SimConfig config;
-  NodeEntry node;
-  node.word0 = 1;
-  node.vendor = qbus::kVendorOui;
-  node.model = qbus::kModelT6;
-  node.ports.push_back({1, qbus::kFirmwarePortName});
-  config.nodes.push_back(node);
-  return config;
-}
 
 ConfigResult ParseSimConfig(const std::string& text) {
   ConfigResult result;

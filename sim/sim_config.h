@@ -53,6 +53,10 @@ struct SimConfig {
   bool serveFW = true;
   bool serveQBus = true;
   std::vector<NodeEntry> nodes;
+  // The nodes are listed only once the service has learnt of them through a
+  // message-only window with a timer, on the thread that created it: a
+  // driver that needs that thread to dispatch its messages.
+  bool nodesByWindowTimer = false;
   Fault getNodeList;
   Fault openDevice;
   Fault getPortList;
@@ -71,9 +75,6 @@ struct SimConfig {
   std::string callsFile;  // a line as each call begins, for a test to wait on
 };
 
-// One t6 with a "FIRM" port, both services: what a run without configuration gets.
-SimConfig DefaultSimConfig();
-
 struct ConfigResult {
   bool ok = false;
   SimConfig config;
@@ -83,6 +84,7 @@ struct ConfigResult {
 
 // Line-based: "key = value", blank lines, and lines starting with '#'.
 //   classes = both | fw | qbus | none
+//   learn_nodes = at_once | window_timer
 //   node = <word0> <word1> <vendor> <model> [from=<call>]
 //   port = <id> <name>                      (belongs to the node above it)
 //   get_node_list | get_port_list = ok | fail [<calls>] | overcount [<calls>]

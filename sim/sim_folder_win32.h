@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "sim/sim_config.h"
 #include "sim/sim_report.h"
@@ -44,13 +45,20 @@ class SimFolder {
 
   bool LoadReport(SimReport& report) const { return sim::LoadReport(base_ + ".stats", base_ + ".capture", report); }
 
+  // Every call the simulator has begun so far, in order ("write 2", "release 5").
+  std::vector<std::string> Calls() const {
+    std::vector<std::string> calls;
+    std::ifstream file(base_ + ".calls");
+    for (std::string line; std::getline(file, line);) calls.push_back(line);
+    return calls;
+  }
+
   // Waits at most boundMs for the simulator to begin a call ("open_device 1",
   // "write 2"): a test then knows the call is under way.
   bool WaitForCall(const std::string& call, DWORD boundMs) const {
     const ULONGLONG deadline = GetTickCount64() + boundMs;
     for (;;) {
-      std::ifstream calls(base_ + ".calls");
-      for (std::string line; std::getline(calls, line);) {
+      for (const std::string& line : Calls()) {
         if (line == call) return true;
       }
       if (GetTickCount64() >= deadline) return false;

@@ -27,6 +27,11 @@ class SimObject : public ComObject<Interface> {
   }
   ~SimObject() override { model_->ObjectDestroyed(); }
 
+  ULONG STDMETHODCALLTYPE Release() override {
+    model_->ReleaseCalled();  // first: the last release destroys this object
+    return ComObject<Interface>::Release();
+  }
+
  protected:
   BusModel& model() const { return *model_; }
   const std::shared_ptr<BusModel>& sharedModel() const { return model_; }

@@ -80,7 +80,8 @@ bool UnderWine() {
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-HRESULT WriteRegistration(HKEY root, const RegisteredClass& service, const std::wstring& modulePath) {
+HRESULT WriteRegistration(HKEY root, const RegisteredClass& service, const std::wstring& modulePath,
+                          const wchar_t* threadingModel) {
   RegistryKey classKey;
   RegistryKey serverKey;
   if (RegCreateKeyExW(root, ClassKeyPath(*service.clsid).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &classKey.key,
@@ -89,18 +90,20 @@ HRESULT WriteRegistration(HKEY root, const RegisteredClass& service, const std::
           ERROR_SUCCESS) {
     return SELFREG_E_CLASS;
   }
-  // "Both": the program's workers call the objects from threads that never initialise COM.
   if (FAILED(SetString(classKey.key, nullptr, service.description)) ||
-      FAILED(SetString(serverKey.key, nullptr, modulePath)) ||
-      FAILED(SetString(serverKey.key, L"ThreadingModel", L"Both"))) {
+      FAILED(SetString(serverKey.key, nullptr, modulePath))) {
     return SELFREG_E_CLASS;
   }
-  return S_OK;
+  if (threadingModel != nullptr) return SetString(serverKey.key, L"ThreadingModel", threadingModel);
+  // An earlier registration's value stays unless it is taken away.
+  const LONG deleted = RegDeleteValueW(serverKey.key, L"ThreadingModel");
+  return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_CLASS;
 }
 
 }  // namespace
 
-HRESULT RegisterForThisUser(const RegisteredClass* classes, std::size_t count, const std::wstring& modulePath) {
+HRESULT RegisterForThisUser(const RegisteredClass* classes, std::size_t count, const std::wstring& modulePath,
+                            const wchar_t* threadingModel) {
   // The user's classes hide the machine's from COM: a class the machine gives
   // another server is refused too, and nothing is written before all are checked.
   for (std::size_t i = 0; i < count; ++i) {
@@ -119,8 +122,10 @@ HRESULT RegisterForThisUser(const RegisteredClass* classes, std::size_t count, c
   }
   const bool forTheMachineToo = UnderWine();
   for (std::size_t i = 0; i < count; ++i) {
-    HRESULT written = WriteRegistration(HKEY_CURRENT_USER, classes[i], modulePath);
-    if (SUCCEEDED(written) && forTheMachineToo) written = WriteRegistration(HKEY_LOCAL_MACHINE, classes[i], modulePath);
+    HRESULT written = WriteRegistration(HKEY_CURRENT_USER, classes[i], modulePath, threadingModel);
+    if (SUCCEEDED(written) && forTheMachineToo) {
+      written = WriteRegistration(HKEY_LOCAL_MACHINE, classes[i], modulePath, threadingModel);
+    }
     if (FAILED(written)) return written;
   }
   return S_OK;

@@ -21,10 +21,12 @@ struct RegisteredClass {
   const wchar_t* description;
 };
 
-// Registers each class to modulePath, or none of them when one is already
+// Registers each class to modulePath with that ThreadingModel (null: none,
+// as a main-threaded server has), or none of them when one is already
 // registered to another server; then names that server on stderr (or to a
 // debugger, when there is no stderr) and returns SELFREG_E_CLASS.
-HRESULT RegisterForThisUser(const RegisteredClass* classes, std::size_t count, const std::wstring& modulePath);
+HRESULT RegisterForThisUser(const RegisteredClass* classes, std::size_t count, const std::wstring& modulePath,
+                            const wchar_t* threadingModel);
 
 // Removes the registrations of the classes to modulePath (under Wine, the
 // machine's too), and nothing else.
