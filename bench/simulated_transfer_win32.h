@@ -17,7 +17,7 @@
 
 #include "device/com_service_factory_win32.h"
 #include "device/device_discovery.h"
-#include "device/device_search_worker.h"
+#include "device/driver_thread_win32.h"
 #include "sim/sim_folder_win32.h"
 #include "state/update_state.h"
 #include "transfer/transfer_worker_win32.h"
@@ -75,16 +75,16 @@ class RecordingSearchView final : public DeviceSearchView {
   std::atomic<bool> portShown_{false};
 };
 
-// The program's device discovery on its worker thread, with its real pauses.
-// The worker holds the driver objects until the discovery is destroyed.
+// The program's device discovery on the driver's thread, with its real
+// pauses. The thread holds the driver objects until the discovery is destroyed.
 class Discovery {
  public:
   Discovery(UpdateState& state, DeviceLink& link, RecordingSearchView& view)
-      : state_(state), link_(link), view_(view), worker_(factory_, DeviceSearch{state, link, view}, wait_) {}
+      : state_(state), link_(link), view_(view) {}
 
   // Polls until the port is shown, the search gives up, or boundMs pass.
   bool Find(std::uint32_t boundMs) {
-    if (!worker_.Start()) return false;
+    if (!driver_.Search(factory_, DeviceSearch{state_, link_, view_})) return false;
     const ULONGLONG start = GetTickCount64();
     while (!view_.PortShown() && !status::IsError(state_.statusCode.load()) && GetTickCount64() - start < boundMs) {
       Sleep(20);
@@ -97,8 +97,7 @@ class Discovery {
   DeviceLink& link_;
   RecordingSearchView& view_;
   ComServiceFactory factory_;
-  StopSignalWait wait_;
-  DeviceSearchWorker worker_;  // last: its destructor stops, releases and joins
+  DriverThread driver_;  // last: its destructor stops, releases and joins
 };
 
 // Notes when the range is set: Play sets it just before it takes the reading

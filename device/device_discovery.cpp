@@ -27,17 +27,18 @@ bool AcquireDriverService(ServiceFactory& factory, DeviceSearch& search, const S
   DeviceLink& link = search.link;
   if (wait.StopRequested()) return false;
   search.view.SetStatusText(SearchingText(kInterfaceFW));
-  if (!ObtainService(factory, qbus::kClsidFW, link.service)) {
+  if (!ObtainService(factory, qbus::kClsidFW, link.service, search.calls)) {
     if (wait.StopRequested()) return false;
     search.view.SetStatusText(SearchingText(kInterfaceQBus));
-    if (!ObtainService(factory, qbus::kClsidQBus, link.service)) {
+    if (!ObtainService(factory, qbus::kClsidQBus, link.service, search.calls)) {
       ReportNoService(search);
       return false;
     }
     state.interfaceKind = kInterfaceQBus;
   }
   if (wait.StopRequested()) return false;
-  if (FAILED(link.service->GetNodeList(link.nodeList.ResetAndGetAddress())) || !link.nodeList.CountFitsBlock()) {
+  if (FAILED(TimedCall(search.calls, [&] { return link.service->GetNodeList(link.nodeList.ResetAndGetAddress()); })) ||
+      !link.nodeList.CountFitsBlock()) {
     const StatusCode code = status::Error(status::kNoDeviceInformation);
     search.view.SetStatusText(StatusMessage(code, state.interfaceKind));
     search.view.DisableBrowse();
@@ -55,11 +56,15 @@ constexpr std::uint32_t kStopped = 0xFFFFFFFFu;  // not a step: the attempt saw 
 
 // One attempt, steps 2 to 7, each after a look for a stop. Returns the step
 // that failed, kStopped, or 0 with the chosen port's name word in portName.
-std::uint32_t RunAttempt(DeviceLink& link, const SearchWait& wait, std::uint32_t& portName) {
+std::uint32_t RunAttempt(const DeviceSearch& search, const SearchWait& wait, std::uint32_t& portName) {
+  DeviceLink& link = search.link;
   IqBUSAsync* service = link.service.get();
+  // Each call into the driver, with the release of what it replaces.
+  const auto driver = [&search](auto call) { return TimedCall(search.calls, call); };
 
   if (wait.StopRequested()) return kStopped;
-  if (FAILED(service->GetNodeList(link.nodeList.ResetAndGetAddress())) || !link.nodeList.CountFitsBlock()) {
+  if (FAILED(driver([&] { return service->GetNodeList(link.nodeList.ResetAndGetAddress()); })) ||
+      !link.nodeList.CountFitsBlock()) {
     return kStepNodeList;
   }
 
@@ -78,12 +83,15 @@ std::uint32_t RunAttempt(DeviceLink& link, const SearchWait& wait, std::uint32_t
   link.nodeId[1] = node->nodeId[1];
 
   if (wait.StopRequested()) return kStopped;
-  if (FAILED(service->OpenDevice(link.nodeId[0], link.nodeId[1], link.device.ResetAndGetAddress())) || !link.device) {
+  if (FAILED(driver(
+          [&] { return service->OpenDevice(link.nodeId[0], link.nodeId[1], link.device.ResetAndGetAddress()); })) ||
+      !link.device) {
     return kStepOpenDevice;
   }
 
   if (wait.StopRequested()) return kStopped;
-  if (FAILED(link.device->GetPortList(link.portList.ResetAndGetAddress())) || !link.portList.CountFitsBlock()) {
+  if (FAILED(driver([&] { return link.device->GetPortList(link.portList.ResetAndGetAddress()); })) ||
+      !link.portList.CountFitsBlock()) {
     return kStepPortList;
   }
 
@@ -100,7 +108,8 @@ std::uint32_t RunAttempt(DeviceLink& link, const SearchWait& wait, std::uint32_t
   portName = port->name;
 
   if (wait.StopRequested()) return kStopped;
-  if (FAILED(link.device->OpenPort(link.portId, link.port.ResetAndGetAddress())) || !link.port) {
+  if (FAILED(driver([&] { return link.device->OpenPort(link.portId, link.port.ResetAndGetAddress()); })) ||
+      !link.port) {
     return kStepOpenPort;
   }
   return 0;
@@ -119,7 +128,7 @@ std::uint32_t DeviceSearchThread(ServiceFactory& factory, DeviceSearch& search, 
   std::uint32_t portName = 0;
   for (;;) {
     if (step != 0 && !wait.Pause(kRetryPauseMs)) return 1;
-    step = RunAttempt(search.link, wait, portName);
+    step = RunAttempt(search, wait, portName);
     if (step == kStopped) return 1;
     state.statusCode = step;
     if (step == 0) break;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "device/device_link.h"
+#include "device/driver_call_watch.h"
 #include "device/search_view.h"
 #include "device/search_wait.h"
 #include "device/service_factory.h"
@@ -35,11 +36,14 @@ PortNameText FormatPortName(std::uint32_t name);
 
 }  // namespace discovery
 
-// What the search works on; all three outlive the worker.
+// What the search works on; all of it outlives the worker.
 struct DeviceSearch {
   UpdateState& state;
   DeviceLink& link;
   DeviceSearchView& view;
+  // Each driver call of the search is marked on it, for a close to judge
+  // whether the worker is stuck in the driver; none for an untimed search.
+  DriverCallWatch* calls = nullptr;
 };
 
 // Obtains the FW service, else the qBUS one, showing the searching text of the

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "device/com_ptr.h"
+#include "device/driver_call_watch.h"
 #include "device/qbus.h"
 
 struct DeviceLink {
@@ -17,12 +18,13 @@ struct DeviceLink {
   std::uint32_t portId = 0;
   ComPtr<IqBUSPort> port;  // the open "FIRM" port; the transfer writes to it
 
-  // Frees and releases everything held, in the order above.
-  void ReleaseAll() {
-    port.Reset();
-    portList.Reset();
-    device.Reset();
-    nodeList.Reset();
-    service.Reset();
+  // Frees and releases everything held, in the order above, each as a
+  // driver call of calls when given (a release runs the driver's code).
+  void ReleaseAll(DriverCallWatch* calls = nullptr) {
+    TimedCall(calls, [this] { port.Reset(); });
+    TimedCall(calls, [this] { portList.Reset(); });
+    TimedCall(calls, [this] { device.Reset(); });
+    TimedCall(calls, [this] { nodeList.Reset(); });
+    TimedCall(calls, [this] { service.Reset(); });
   }
 };

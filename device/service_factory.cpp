@@ -2,17 +2,24 @@
 
 #include "device/qbus_ids.h"
 
-bool ObtainService(ServiceFactory& factory, REFCLSID clsid, ComPtr<IqBUSAsync>& service) {
+bool ObtainService(ServiceFactory& factory, REFCLSID clsid, ComPtr<IqBUSAsync>& service, DriverCallWatch* calls) {
   service.Reset();
   ComPtr<IqBUSAsync> created;
-  if (FAILED(factory.CreateInstance(clsid, qbus::kIidAsync, reinterpret_cast<void**>(created.ResetAndGetAddress()))) ||
+  if (FAILED(TimedCall(calls,
+                       [&] {
+                         return factory.CreateInstance(clsid, qbus::kIidAsync,
+                                                       reinterpret_cast<void**>(created.ResetAndGetAddress()));
+                       })) ||
       !created) {
     return false;
   }
   // The run-time type check: the object must itself answer as an IqBUSAsync.
   IqBUSAsync** slot = service.ResetAndGetAddress();
-  if (FAILED(created->QueryInterface(qbus::kIidAsync, reinterpret_cast<void**>(slot))) || !service) {
-    service.Reset();
+  const HRESULT answered =
+      TimedCall(calls, [&] { return created->QueryInterface(qbus::kIidAsync, reinterpret_cast<void**>(slot)); });
+  TimedCall(calls, [&] { created.Reset(); });
+  if (FAILED(answered) || !service) {
+    TimedCall(calls, [&] { service.Reset(); });
     return false;
   }
   return true;

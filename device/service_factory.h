@@ -4,6 +4,7 @@
 
 #include "device/com_ptr.h"
 #include "device/com_types.h"
+#include "device/driver_call_watch.h"
 #include "device/qbus.h"
 
 class ServiceFactory {
@@ -16,5 +17,7 @@ class ServiceFactory {
 };
 
 // Creates the service of class clsid and checks at run time that it is an
-// IqBUSAsync. Either failing leaves service empty.
-bool ObtainService(ServiceFactory& factory, REFCLSID clsid, ComPtr<IqBUSAsync>& service);
+// IqBUSAsync, each a driver call of calls when given. Either failing leaves
+// service empty.
+bool ObtainService(ServiceFactory& factory, REFCLSID clsid, ComPtr<IqBUSAsync>& service,
+                   DriverCallWatch* calls = nullptr);

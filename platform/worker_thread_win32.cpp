@@ -16,15 +16,10 @@ bool WorkerThread::Start(Priority priority, Procedure procedure, void* parameter
 bool WorkerThread::JoinFor(std::uint32_t ms) {
   if (!thread_.valid()) return true;
   if (GetThreadId(thread_.get()) != GetCurrentThreadId()) {
-    const ULONGLONG deadline = GetTickCount64() + ms;
+    const WaitDeadline deadline(ms);
     for (;;) {
-      DWORD wait = INFINITE;
-      if (ms != INFINITE) {
-        const ULONGLONG now = GetTickCount64();
-        wait = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
-      }
       const HANDLE thread = thread_.get();
-      const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE);
+      const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, deadline.Remaining(), QS_SENDMESSAGE);
       if (woken == WAIT_TIMEOUT) return false;
       if (woken != WAIT_OBJECT_0 + 1) break;  // ended, or the wait itself failed
       MSG message;

@@ -10,6 +10,21 @@
 
 #include "platform/handles_win32.h"
 
+// What is left of a wait of ms milliseconds; INFINITE stays INFINITE.
+class WaitDeadline {
+ public:
+  explicit WaitDeadline(DWORD ms) : ms_(ms), end_(GetTickCount64() + ms) {}
+  DWORD Remaining() const {
+    if (ms_ == INFINITE) return INFINITE;
+    const ULONGLONG now = GetTickCount64();
+    return now < end_ ? static_cast<DWORD>(end_ - now) : 0;
+  }
+
+ private:
+  DWORD ms_;
+  ULONGLONG end_;
+};
+
 class WorkerThread {
  public:
   enum class Priority { kNormal, kHighest };

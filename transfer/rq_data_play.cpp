@@ -110,7 +110,7 @@ class CRQDataPlay::Streamer final : public TrackVisitor {
   // so a slot is reused only after all the others.
   bool Write(std::uint32_t count) {
     const std::uint8_t* bytes = player_.ring_[slot_];
-    if (FAILED(link_.port.Write(0, count, bytes, count))) return false;
+    if (FAILED(TimedCall(link_.calls, [&] { return link_.port.Write(0, count, bytes, count); }))) return false;
     slot_ = (slot_ + 1) % kSlotCount;
     return true;
   }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "device/driver_call_watch.h"
 #include "device/qbus.h"
 #include "state/stop_signal.h"
 
@@ -48,4 +49,6 @@ struct TransferLink {
   const StopSignal& stop;  // a stop ends the transfer as failed
   // Null: spin on the counter all the way to each due time.
   PacingSleeper* sleeper = nullptr;
+  // Each write is marked on it as a driver call; null: untimed.
+  DriverCallWatch* calls = nullptr;
 };

@@ -48,7 +48,8 @@ std::uint32_t TransferThread(const TransferJob& job, MillisecondCounter& counter
     job.view.EnableStart(false);
     job.view.SetStatusText(text::kInstalling);
     const PacingScope pacing(sleeper);
-    job.player.Play(job.view.Progress(), job.state.tempo, TransferLink{job.port, counter, job.stop, sleeper});
+    job.player.Play(job.view.Progress(), job.state.tempo,
+                    TransferLink{job.port, counter, job.stop, sleeper, job.calls});
     finished = job.player.error() == CSMF::kOk;
   } catch (...) {
     // Whatever failed, the transfer did not finish: it ends like a failed write.

@@ -33,6 +33,7 @@ struct TransferJob {
   CRQDataPlay& player;
   IqBUSPort& port;
   const StopSignal& stop;
+  DriverCallWatch* calls = nullptr;  // each write is marked on it
 };
 
 // Runs one transfer to its end and returns the thread's exit code, 0. Busy is

@@ -36,7 +36,7 @@ void TransferWorker::Run(void* self) {
     const SystemAwakeScope awake;
     PerformanceCounterClock counter;  // fresh: its first reading is the transfer's start
     HighResolutionSleeper sleeper;
-    const TransferJob job{*worker.view_, *worker.state_, *worker.player_, *worker.port_, worker.stop_};
+    const TransferJob job{*worker.view_, *worker.state_, *worker.player_, *worker.port_, worker.stop_, &worker.calls_};
     TransferThread(job, counter, worker.pacing_ == Pacing::kSpin ? nullptr : &sleeper);
   } catch (...) {
     // Only the set-up above can get here (TransferThread catches its own):

@@ -3,6 +3,7 @@
 // once it is due.
 #pragma once
 
+#include "device/driver_call_watch.h"
 #include "platform/worker_thread.h"
 #include "state/stop_signal.h"
 #include "transfer/transfer_thread.h"
@@ -32,8 +33,10 @@ class TransferWorker {
 
   // Waits for the thread to end, serving the messages it sends to the dialog.
   void Join() { thread_.Join(); }
-  // The same for at most ms; false while the thread is still inside a driver call.
+  // The same for at most ms; false while the thread still runs.
   bool JoinFor(std::uint32_t ms) { return thread_.JoinFor(ms); }
+  // Its writes to the port: a close waits while each returns in time.
+  const DriverCallWatch& calls() const { return calls_; }
 
  private:
   static void Run(void* self);
@@ -44,5 +47,6 @@ class TransferWorker {
   IqBUSPort* port_ = nullptr;
   const Pacing pacing_;
   StopSignal stop_;
+  DriverCallWatch calls_;
   WorkerThread thread_;  // last: joined before the rest goes
 };

@@ -1,7 +1,5 @@
 #include "ui/update_dlg_win32.h"
 
-#include <cstdint>
-
 #include "device/device_discovery.h"
 #include "platform/process_end_win32.h"
 #include "state/status_messages.h"
@@ -51,12 +49,14 @@ CtUpdateDlg::CtUpdateDlg(CRQDataPlay& player, ServiceFactory& services, UpdateFi
       player_(player),
       services_(services),
       chooser_(chooser),
-      controller_(state_, player, *this) {}
+      controller_(state_, player, *this) {
+  com_.emplace();  // after the driver's thread has entered its apartment
+}
 
 CtUpdateDlg::~CtUpdateDlg() {
   if (hwnd() != nullptr) DestroyWindow(hwnd());  // run modeless: its WM_DESTROY stops the workers
-  // Port, port list, device, node list, service go on the search worker's
-  // thread; then COM, the brush and the icons.
+  // Port, port list, device, node list, service go on the driver's thread;
+  // then COM, the brush and the icons.
   StopWorkersOrEndProcess();
 }
 
@@ -81,9 +81,8 @@ BOOL CtUpdateDlg::OnInitDialog() {
   searchView_.emplace(hwnd());
   state_.workerParameter = WorkerParameter{this, nullptr};
   DeviceSearch search{state_, link_, *searchView_};
-  searchWorker_.emplace(services_, search, searchWait_);
-  // Without a worker no service is obtained.
-  if (!searchWorker_->Start()) ReportNoService(search);
+  // Without the driver's thread no service is obtained.
+  if (!driver_.Search(services_, search)) ReportNoService(search);
   return TRUE;  // the platform gives the focus to the first tab stop
 }
 
@@ -197,19 +196,13 @@ bool CtUpdateDlg::LaunchTransfer() {
 }
 
 bool CtUpdateDlg::StopWorkers() {
-  searchWait_.RequestStop();
+  driver_.RequestStop();
   transferWorker_.RequestStop();
-  const ULONGLONG deadline = GetTickCount64() + kWorkerStopBoundMs;
-  const auto remaining = [&] {
-    const ULONGLONG now = GetTickCount64();
-    return now < deadline ? static_cast<std::uint32_t>(deadline - now) : 0u;
-  };
-  const bool transferEnded = transferWorker_.JoinFor(remaining());
-  if (!transferEnded) return false;  // the port is still in use
+  // The transfer sends the rest of the message going out: the port is in use until it ends.
+  if (!JoinWhileCallsReturn(transferWorker_, transferWorker_.calls(), kDriverCallBoundMs)) return false;
   shutdownBlock_.reset();
-  if (!searchWorker_) return true;
-  searchWorker_->RequestRelease();
-  return searchWorker_->JoinFor(remaining());
+  driver_.RequestRelease();
+  return JoinWhileCallsReturn(driver_, driver_.calls(), kDriverCallBoundMs);
 }
 
 void CtUpdateDlg::StopWorkersOrEndProcess() {

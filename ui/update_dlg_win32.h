@@ -1,13 +1,14 @@
 // CtUpdateDlg: the program's window. It holds the update state, starts the
-// device discovery on its worker when it opens (the driver is obtained there:
-// the window answers whatever the driver does), loads the update file on
-// Browse, runs the transfer on Start and shows every outcome on its status
-// line. It owns both workers and the driver objects; closing it at any moment
-// stops the workers, waits for them with the window still on screen, and has
-// the search worker release the driver objects. A worker that does not end
-// within kWorkerStopBoundMs is inside a driver call that does not return (an
-// unplugged device, a stuck driver): the process then ends at once with
-// kExitWorkerStuck, releasing nothing that the call may still use.
+// device discovery on the driver's thread when it opens (the driver is
+// obtained there: the window answers whatever the driver does), loads the
+// update file on Browse, runs the transfer on Start and shows every outcome on
+// its status line. It owns both workers and the driver objects; closing it at
+// any moment stops the workers, waits for them with the window still on
+// screen, and has the driver's thread release the driver objects. It waits as
+// long as each driver call returns within kDriverCallBoundMs of its start (a
+// slow bus is waited for: a message is never cut). A call that stays longer
+// does not return (an unplugged device, a stuck driver): the process then ends
+// at once with kExitWorkerStuck, releasing nothing that the call may still use.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +16,7 @@
 #include <optional>
 
 #include "device/device_link.h"
-#include "device/device_search_worker.h"
+#include "device/driver_thread_win32.h"
 #include "device/service_factory.h"
 #include "platform/handles_win32.h"
 #include "state/update_state.h"
@@ -30,7 +31,7 @@
 
 class CtUpdateDlg final : public CDialog, private UpdateDialogView {
  public:
-  static constexpr DWORD kWorkerStopBoundMs = 2000;
+  static constexpr DWORD kDriverCallBoundMs = 2000;
   static constexpr UINT kExitWorkerStuck = 3;
 
   // player, services and chooser must outlive the dialog.
@@ -80,9 +81,10 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
   void Close() override { End(IDCANCEL); }
   bool LaunchTransfer() override;
 
-  // Asks both workers to stop and waits for them, serving what they send, at
-  // most kWorkerStopBoundMs in all; once the transfer has ended the search
-  // worker releases the driver objects. False when one of them has not ended.
+  // Asks both workers to stop and waits for them, serving what they send,
+  // while each of their driver calls returns in time; once the transfer has
+  // ended the driver's thread releases the driver objects. False when a call
+  // has stayed in the driver too long: its worker has not ended.
   bool StopWorkers();
   void StopWorkersOrEndProcess();
 
@@ -91,7 +93,9 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
   IconHandle icon_;
   IconHandle smallIcon_;
   GdiObject<HBRUSH> whiteBrush_;
-  ComInitialization com_;
+  // Entered in the constructor's body, once the driver's thread is in its
+  // apartment: that one is to be the process's first.
+  std::optional<ComInitialization> com_;
   UpdateState state_;
   DeviceLink link_;
   CRQDataPlay& player_;
@@ -101,8 +105,7 @@ class CtUpdateDlg final : public CDialog, private UpdateDialogView {
   std::optional<TaskbarProgress> taskbar_;
   std::optional<DialogSearchView> searchView_;
   std::optional<DialogTransferView> transferView_;
-  StopSignalWait searchWait_;
-  std::optional<DeviceSearchWorker> searchWorker_;
+  DriverThread driver_;
   TransferWorker transferWorker_;
   std::optional<ShutdownBlockReason> shutdownBlock_;  // while a transfer runs
 };

@@ -2,6 +2,7 @@
 // attempts, pauses and messages, what it opens, and when it lets go.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,8 @@ TEST(Discovery, WhenNoSearchCanStartSaysWhyAtOnce) {
   }
 }
 
+// Every call into the driver on the way, the releases included, is marked on
+// the search's watch, by which a close judges whether the driver is stuck.
 TEST(Discovery, OpensTheFirstT6OrT10AndItsFirstFirmPortAndHoldsThemUntilReleaseAll) {
   const struct {
     std::string config;
@@ -141,6 +144,13 @@ TEST(Discovery, OpensTheFirstT6OrT10AndItsFirstFirmPortAndHoldsThemUntilReleaseA
   };
   for (const auto& c : cases) {
     Rig rig(c.config);
+    DriverCallWatch calls;
+    rig.search.calls = &calls;
+    std::vector<std::string> seen, unmarked;
+    rig.model->SetCallObserver([&](const char* name) {
+      seen.emplace_back(name);
+      if (!calls.InCall()) unmarked.emplace_back(name);
+    });
     rig.Discover();
     ASSERT_EQ(status::kReady, rig.state.statusCode.load()) << c.config;
     EXPECT_EQ(c.word0, rig.link.nodeId[0]);
@@ -152,9 +162,14 @@ TEST(Discovery, OpensTheFirstT6OrT10AndItsFirstFirmPortAndHoldsThemUntilReleaseA
     // Service, device and port; the node list and port list of the last attempt.
     EXPECT_EQ(3, rig.Stats().liveObjects);
     EXPECT_EQ(2u, rig.Stats().unfreedLists);
-    rig.link.ReleaseAll();
+    rig.link.ReleaseAll(&calls);
     EXPECT_EQ(0, rig.Stats().liveObjects);
     EXPECT_EQ(0u, rig.Stats().unfreedLists);
+    EXPECT_FALSE(calls.InCall());
+    for (const char* name : {"get_node_list", "open_device", "get_port_list", "open_port", "release"}) {
+      EXPECT_NE(seen.end(), std::find(seen.begin(), seen.end(), name)) << name;
+    }
+    EXPECT_EQ(std::vector<std::string>{}, unmarked);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -118,8 +119,9 @@ void ExpectEndsStuckWithItsWindowShown(e2e::Run& run) {
 }
 
 // A write that does not return for 30 s, as a device unplugged in the middle
-// of one can leave it: a close still ends the program, and a second start
-// runs normally.
+// of one can leave it: a close still ends the program, without releasing any
+// of the driver's objects or letting its DLL go under the write, and a second
+// start runs normally.
 TEST(CloseDuringAStuckWrite, EndsWithinThreeSecondsWithItsWindowShownUntilThen) {
   const TempFile file(e2e::UpdateFile());
   e2e::Run run(std::string(e2e::kT6) + "write_latency_us = 30000000\n", "t6stuck");
@@ -131,6 +133,10 @@ TEST(CloseDuringAStuckWrite, EndsWithinThreeSecondsWithItsWindowShownUntilThen) 
 
   window.Close();
   ExpectEndsStuckWithItsWindowShown(run);
+  for (const std::string& call : run.CallsAfter("write 1")) {
+    EXPECT_NE(0u, call.rfind("release ", 0)) << "a driver object released under the write";
+    EXPECT_NE(0u, call.rfind("can_unload_now ", 0)) << "COM asked to unload the driver under the write";
+  }
 
   e2e::UpdaterProcess second;
   ASSERT_TRUE(second.Start(run.copy().path()));
@@ -173,22 +179,23 @@ TEST(CloseDuringASlowAttempt, EndsCleanlyBeforeTheNextDriverCall) {
   EXPECT_EQ(0u, report.stats.openPortCalls);
 }
 
-// A close while a message of three chunks goes out over a slow bus: the
-// device receives that whole message, and nothing after it.
+// A close while a message of three chunks goes out over a slow but healthy
+// bus, each write taking 1.2 s (4096 bytes at MIDI speed take 1.3 s): the
+// device receives that whole message, and nothing after it, and the program
+// then ends cleanly, however long the three writes take together.
 TEST(CloseWhileAMessageGoesOut, SendsItsLastChunkAndNothingMore) {
   const Bytes message = SyntheticFirmware(10000, 1);
   TrackBuilder track;
   track.Delta(0).SysEx(message).Delta(960).SysEx({0x02, 0xF7}).Delta(0).EndOfTrack();
   const TempFile file(BuildSmf(0, 480, {track.body()}));
-  // 4096 bytes take 400 ms: the message's three chunks about a second.
-  e2e::Run run(std::string(e2e::kT6) + "write_bytes_per_second = 10240\n", "t6chunks");
+  e2e::Run run(std::string(e2e::kT6) + "write_latency_us = 1200000\n", "t6chunks");
   const op::UpdaterWindow window = run.Ready();
   ASSERT_TRUE(window);
   ASSERT_TRUE(e2e::StartTransfer(window, file.path()));
   ASSERT_TRUE(run.CallBegun("write 1"));
   window.Close();
   sim::SimReport report;
-  ASSERT_TRUE(run.EndedCleanly(kCloseBoundMs, report)) << "2 s after the close";
+  ASSERT_TRUE(run.EndedCleanly(10000, report)) << "10 s after the close";
   Bytes received;
   for (const sim::CapturedWrite& write : report.writes) {
     received.insert(received.end(), write.bytes.begin(), write.bytes.end());
@@ -197,6 +204,11 @@ TEST(CloseWhileAMessageGoesOut, SendsItsLastChunkAndNothingMore) {
   expected.insert(expected.end(), message.begin(), message.end());
   EXPECT_EQ(3u, report.writes.size());
   EXPECT_TRUE(expected == received) << received.size() << " bytes: the whole first message, nothing of the second";
+  // Releases reach the calls file: the stuck write's test sees that none came.
+  const std::vector<std::string> after = run.CallsAfter("write 3");
+  EXPECT_TRUE(std::any_of(after.begin(), after.end(), [](const std::string& call) {
+    return call.rfind("release ", 0) == 0;
+  })) << "the objects let go once the message is out";
 }
 
 }  // namespace

@@ -6,11 +6,14 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/handles_win32.h"
 #include "sim/sim_folder_win32.h"
@@ -93,16 +96,18 @@ class UpdaterProcess {
   DWORD pid_ = 0;
 };
 
-// A whole run: the simulator configured for it, an updater copy of its own
-// (unless named), the process started. What kept it from starting is reported
-// as a failure of the test, which then finds no window.
+// A whole run: the simulator configured for it (nullopt: given no
+// configuration at all), an updater copy of its own (unless named), the
+// process started. What kept it from starting is reported as a failure of the
+// test, which then finds no window.
 class Run {
  public:
-  explicit Run(const std::string& simConfig, const std::string& exeName = "t6e2e-" + UniqueTag())
+  explicit Run(const std::optional<std::string>& simConfig, const std::string& exeName = "t6e2e-" + UniqueTag())
       : folder_("t6e2e-" + UniqueTag()), copy_(exeName) {
     if (!copy_.ok()) {
       ADD_FAILURE() << "could not copy the updater to " << copy_.path();
-    } else if (!folder_.Configure(simConfig)) {
+    } else if (simConfig ? !folder_.Configure(*simConfig)
+                         : SetEnvironmentVariableA(sim::kConfigVariable, nullptr) == FALSE) {
       ADD_FAILURE() << "could not configure the simulator";
     } else if (!process_.Start(copy_.path())) {
       ADD_FAILURE() << "could not start " << copy_.path() << ": error " << GetLastError();
@@ -113,6 +118,13 @@ class Run {
   const UpdaterCopy& copy() const { return copy_; }
   // The simulator has begun that call ("get_node_list 1") within boundMs.
   bool CallBegun(const std::string& call, DWORD boundMs = 10000) const { return folder_.WaitForCall(call, boundMs); }
+  // The calls the simulator began after that one, in order.
+  std::vector<std::string> CallsAfter(const std::string& call) const {
+    std::vector<std::string> calls = folder_.Calls();
+    const auto found = std::find(calls.begin(), calls.end(), call);
+    calls.erase(calls.begin(), found == calls.end() ? found : found + 1);
+    return calls;
+  }
 
   // The window once the search has found the device.
   op::UpdaterWindow Ready() {
@@ -139,6 +151,39 @@ class Run {
   sim::SimFolder folder_;
   UpdaterCopy copy_;
   UpdaterProcess process_;
+};
+
+// The simulator registered with that ThreadingModel ("none": without one), as
+// a vendor's driver may be, for the object's life; "Both" again afterwards.
+// Every updater started meanwhile meets it: only for tests that run alone.
+class SimRegistration {
+ public:
+  explicit SimRegistration(const std::string& threadingModel)
+      : ok_(Regsvr32("/s /n /i:" + threadingModel + " \"" T6_QBUS_SIM_DLL "\"")) {}
+  ~SimRegistration() {
+    if (!Regsvr32("/s \"" T6_QBUS_SIM_DLL "\"")) ADD_FAILURE() << "could not register the simulator again";
+  }
+  SimRegistration(const SimRegistration&) = delete;
+  SimRegistration& operator=(const SimRegistration&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  static bool Regsvr32(const std::string& arguments) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::string commandLine = "regsvr32.exe " + arguments;
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+      return false;
+    }
+    CloseHandle(info.hThread);
+    const KernelHandle process(info.hProcess);
+    DWORD exitCode = 1;
+    return WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0 &&
+           GetExitCodeProcess(process.get(), &exitCode) != FALSE && exitCode == 0;
+  }
+
+  bool ok_;
 };
 
 // Twelve messages, spacingTicks apart (48 ticks are 50 ms), several of them
