@@ -109,8 +109,7 @@ int DriverThread::ServeUntil(const HANDLE* handles, DWORD count, DWORD ms) {
 }
 
 void DriverThread::EnterApartment(bool multithreaded) {
-  const HRESULT entered =
-      CoInitializeEx(nullptr, multithreaded ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED);
+  const HRESULT entered = CoInitializeEx(nullptr, multithreaded ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED);
   comEntered_ = SUCCEEDED(entered);
   multithreaded_ = multithreaded;
 }

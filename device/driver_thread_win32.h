@@ -80,7 +80,7 @@ class DriverThread final : private SearchWait, private ServiceFactory {
   KernelHandle release_;
   ServiceFactory* factory_ = nullptr;
   std::optional<DeviceSearch> search_;
-  bool comEntered_ = false;    // on the thread only
+  bool comEntered_ = false;     // on the thread only
   bool multithreaded_ = false;  // on the thread only
   DriverCallWatch calls_;
   WorkerThread thread_;  // last: joined before the rest goes
