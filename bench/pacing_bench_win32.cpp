@@ -148,6 +148,12 @@ struct Row {
   bool load;
 };
 
+// Wine's own ntdll says what it is; Windows' has no such export.
+bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 struct Measured {
   std::uint64_t rangeTicks;
   double processorShare;  // processor time over wall time of the transfer
@@ -228,9 +234,10 @@ int main(int argc, char** argv) {
   HighResolutionSleeper probe;
   probe.Begin();
   std::printf(
-      "pacing under Wine: %u messages, %llu bytes in %u writes per transfer, last due at %llu ms; "
+      "pacing %s: %u messages, %llu bytes in %u writes per transfer, last due at %llu ms; "
       "%d transfers a row; sleeps on %s\n",
-      summary.messages, static_cast<unsigned long long>(summary.bytes), summary.writes,
+      UnderWine() ? "under Wine" : "on Windows", summary.messages, static_cast<unsigned long long>(summary.bytes),
+      summary.writes,
       static_cast<unsigned long long>(simulated::DueMillisecondsAtDefaultTempo(messages.back().tick, kDivision)), runs,
       probe.highResolutionTimer() ? "a high-resolution waitable timer"
       : probe.timerPeriodRaised() ? "Sleep with a 1 ms timer period"

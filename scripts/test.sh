@@ -57,6 +57,10 @@ wait_for_second_compiler() {
 # Always a display of our own: a DISPLAY from elsewhere may be gone (a stale
 # SSH forwarding) or a person's desktop, whose focus the tests would steal.
 start_display
+# A failed Windows test leaves a screenshot there (CI keeps the folder).
+rm -rf build/test-artifacts
+export T6_TEST_ARTIFACTS
+T6_TEST_ARTIFACTS=$(windows_path "$ROOT/build/test-artifacts")
 
 # run_ctest <preset>: adds the preset's counts to the totals.
 run_ctest() {
