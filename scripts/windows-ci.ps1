@@ -29,7 +29,8 @@ function Enter-DeveloperEnvironment {
   $vs = & $vswhere -latest -products * -requires Microsoft.VisualStudio.Component.VC.Tools.x86.x64 -property installationPath
   if (-not $vs) { throw 'no Visual Studio with the C++ tools (vswhere found none)' }
   $vcvars = Join-Path $vs 'VC\Auxiliary\Build\vcvarsall.bat'
-  $environment = cmd /c "`"$vcvars`" $arch >nul && set"
+  # "call" first: cmd would otherwise take the quotes around the path for its own.
+  $environment = cmd /c "call `"$vcvars`" $arch >nul && set"
   if ($LASTEXITCODE -ne 0) { throw "vcvarsall.bat $arch failed" }
   foreach ($line in $environment) {
     if ($line -match '^([^=]+)=(.*)$') { [Environment]::SetEnvironmentVariable($Matches[1], $Matches[2]) }
