@@ -58,11 +58,15 @@ class Server {
     return model_;
   }
 
-  // Whether COM may unload the DLL, as it asks.
   bool Busy() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (model_) model_->UnloadAsked();
     return model_ && model_->Stats().liveObjects != 0;
+  }
+
+  // COM asks whether it may unload the DLL: the calls file notes it.
+  void NoteUnloadQuery() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (model_) model_->UnloadAsked();
   }
 
   // At process end another thread may have died holding the lock: then skip.
@@ -198,7 +202,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
   return factory->QueryInterface(riid, object);
 }
 
-STDAPI DllCanUnloadNow() { return serverLocks.load() == 0 && !server.Busy() ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() {
+  server.NoteUnloadQuery();
+  return serverLocks.load() == 0 && !server.Busy() ? S_OK : S_FALSE;
+}
 
 STDAPI DllRegisterServer() {
   const std::wstring path = ModulePath();
